@@ -1,0 +1,20 @@
+// How capture files are named and numbered. No Win32 here.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+namespace tavelin {
+
+inline constexpr size_t kCaptureNameChars = 500;
+
+// folder + "\" + base + "-" + number + extension, cut to fit the buffer. The backslash is
+// always put in, so a folder that ends in one gives a doubled separator, which Windows accepts.
+void ComposeCaptureName(wchar_t (&name)[kCaptureNameChars], const wchar_t* folder,
+                        const wchar_t* base, int number, const wchar_t* extension);
+
+// The first number from `start` on for which `isTaken` says no. The counter restarts at 1
+// every run, so a number can still name a user's file from an earlier run.
+int FirstFreeNumber(int start, const std::function<bool(int)>& isTaken);
+
+}  // namespace tavelin

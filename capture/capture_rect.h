@@ -1,0 +1,26 @@
+// Which part of the screen each hotkey captures.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+
+namespace tavelin {
+
+inline constexpr int kHotkeyActiveWindow = 100;  // Windows key + A
+inline constexpr int kHotkeyWholeScreen = 200;   // Windows key + S
+
+// A rectangle that a bitmap can be made of: a width and height that are positive and fit
+// in an int.
+bool HasArea(const RECT& rect);
+
+// The visible frame of a top-level window: DWM's extended frame bounds where DWM answers,
+// else its window rectangle. Since Windows 10 the window rectangle includes invisible
+// resize borders, and a capture of it would carry the pixels behind them.
+std::optional<RECT> VisibleWindowRect(HWND window);
+
+// The screen rectangle for a hotkey identifier, or nothing when there is nothing to capture
+// (an unknown identifier, no foreground window, or a rectangle without area).
+std::optional<RECT> CaptureRectForHotkey(int hotkeyId);
+
+}  // namespace tavelin

@@ -1,0 +1,5 @@
+# Cross-compiles for 32-bit Windows with MinGW-w64's posix-thread flavour.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(TAVELIN_MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,95 @@
+#include "settings/settings_store.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <cwchar>
+
+namespace tavelin {
+
+unique_hkey OpenUserKey(const wchar_t* path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+        return unique_hkey();
+    }
+    return unique_hkey(key);
+}
+
+bool IsValuePresent(HKEY key, const wchar_t* name) {
+    return ::RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+void WriteText(HKEY key, const wchar_t* name, const wchar_t* text) {
+    const DWORD bytes = static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(wchar_t));
+    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+}
+
+void WriteMarker(HKEY key, const wchar_t* name) {
+    const DWORD one = 1;
+    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));
+}
+
+void DeleteValue(HKEY key, const wchar_t* name) { ::RegDeleteValueW(key, name); }
+
+TextRead ReadText(HKEY key, const wchar_t* name, wchar_t* buffer, size_t capacity) {
+    const size_t bytes = capacity * sizeof(wchar_t);
+    std::memset(buffer, 0, bytes);
+    DWORD size = static_cast<DWORD>(bytes);
+    DWORD type = 0;
+    const LONG status =
+        ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    if (status == ERROR_SUCCESS && buffer[capacity - 1] == L'\0') return TextRead::Complete;
+    // After ERROR_MORE_DATA the buffer's content is undefined, and a text reaching the last
+    // character has no room for its NUL: either way nothing of it is used.
+    std::memset(buffer, 0, bytes);
+    return status == ERROR_SUCCESS || status == ERROR_MORE_DATA ? TextRead::DoesNotFit
+                                                                 : TextRead::Missing;
+}
+
+bool GetDesktopFolder(wchar_t (&buffer)[MAX_PATH]) {
+    std::memset(buffer, 0, sizeof(buffer));
+    if (!::SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_DESKTOPDIRECTORY, FALSE) ||
+        buffer[MAX_PATH - 1] != L'\0') {
+        // The shell's failure leaves the buffer in no defined state.
+        std::memset(buffer, 0, sizeof(buffer));
+        return false;
+    }
+    return buffer[0] != L'\0';
+}
+
+bool GetExecutablePath(wchar_t (&buffer)[MAX_PATH]) {
+    std::memset(buffer, 0, sizeof(buffer));
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    // A length of MAX_PATH means the path was cut; a cut path would start nothing at logon.
+    if (length == 0 || length >= MAX_PATH) {
+        std::memset(buffer, 0, sizeof(buffer));
+        return false;
+    }
+    return true;
+}
+
+void EnsureDefaultSettings() {
+    HKEY rawSettings = nullptr;
+    if (::RegCreateKeyW(HKEY_CURRENT_USER, kSettingsKeyPath, &rawSettings) != ERROR_SUCCESS) {
+        rawSettings = nullptr;
+    }
+    const unique_hkey settings(rawSettings);
+
+    if (!IsValuePresent(settings.get(), kNoDesktopSaveValue)) {
+        wchar_t desktop[MAX_PATH];
+        // Without a desktop path the stored folder is left as it is rather than emptied.
+        if (GetDesktopFolder(desktop)) WriteText(settings.get(), kJpgPathValue, desktop);
+    }
+
+    if (!IsValuePresent(settings.get(), kNoAutoStartValue)) {
+        const unique_hkey run = OpenUserKey(kRunKeyPath);
+        wchar_t executable[MAX_PATH];
+        if (GetExecutablePath(executable)) WriteText(run.get(), kRunValueName, executable);
+    }
+
+    if (!IsValuePresent(settings.get(), kNoJpgNameStyleValue)) {
+        WriteText(settings.get(), kJpgNameValue, kDefaultJpgName);
+    }
+}
+
+}  // namespace tavelin

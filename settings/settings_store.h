@@ -1,0 +1,69 @@
+// The per-user registry layout that holds every setting, and the rules for reading it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "framework/unique_handles.h"
+
+namespace tavelin {
+
+inline constexpr wchar_t kSettingsKeyPath[] = L"SOFTWARE\\Tavelin";
+inline constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kRunValueName[] = L"Tavelin";
+
+inline constexpr wchar_t kJpgPathValue[] = L"JpgPath";
+inline constexpr wchar_t kJpgNameValue[] = L"JpgName";
+
+// Marker values: their presence alone records that the user overrode a default.
+inline constexpr wchar_t kNoDesktopSaveValue[] = L"NoDesktopSave";
+inline constexpr wchar_t kNoAutoStartValue[] = L"NoAutoStart";
+inline constexpr wchar_t kNoJpgNameStyleValue[] = L"NoJpgNameStyle";
+inline constexpr wchar_t kNoDefaultValue[] = L"NoDefault";
+
+inline constexpr wchar_t kDefaultJpgName[] = L"Shot";
+
+// Opens an existing key under HKEY_CURRENT_USER for reading, writing and deleting values;
+// empty when it cannot be opened, and every use of an empty key then fails quietly.
+unique_hkey OpenUserKey(const wchar_t* path);
+
+// True when a value of that name exists, whatever its type and content.
+bool IsValuePresent(HKEY key, const wchar_t* name);
+
+// REG_SZ with its terminating NUL: 2 x length + 2 bytes.
+void WriteText(HKEY key, const wchar_t* name, const wchar_t* text);
+
+// REG_DWORD 1.
+void WriteMarker(HKEY key, const wchar_t* name);
+
+void DeleteValue(HKEY key, const wchar_t* name);
+
+enum class TextRead {
+    Complete,     // the buffer holds the stored text
+    Missing,      // no such value (or no key): the buffer holds an empty text
+    DoesNotFit,   // the stored text and its NUL need more room: the buffer holds an empty text
+};
+
+// Zero-fills the buffer and offers all of it, in bytes, to the query. The buffer always ends
+// as a terminated text: a stored text that would fill the last character (too long, or stored
+// without its NUL) is not taken at all rather than cut, since a cut folder or name is wrong.
+TextRead ReadText(HKEY key, const wchar_t* name, wchar_t* buffer, size_t capacity);
+
+template <size_t N>
+TextRead ReadText(HKEY key, const wchar_t* name, wchar_t (&buffer)[N]) {
+    return ReadText(key, name, buffer, N);
+}
+
+// The current user's desktop folder, not created if missing. False, with an empty buffer,
+// when the shell cannot name it.
+bool GetDesktopFolder(wchar_t (&buffer)[MAX_PATH]);
+
+// The running executable's full path. False, with an empty buffer, when it does not fit.
+bool GetExecutablePath(wchar_t (&buffer)[MAX_PATH]);
+
+// Creates the settings key and, wherever no marker value says otherwise, writes the default
+// folder (the desktop), the Run entry for this executable and the default base name.
+void EnsureDefaultSettings();
+
+}  // namespace tavelin

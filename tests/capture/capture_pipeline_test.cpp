@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "capture/capture_rect.h"
+#include "capture/screen_capture.h"
+#include "framework/unique_handles.h"
+#include "settings/settings_store.h"
+#include "tests/support/gdiplus_decoder.h"
+#include "tests/support/message_box_watcher.h"
+#include "tests/support/test_files.h"
+
+namespace tavelin {
+namespace {
+
+const RECT kScreen{0, 0, 1366, 768};
+
+// The number in "Shot-12.bmp".
+int NumberOf(const std::wstring& name) {
+    const size_t dash = name.rfind(L'-');
+    return std::stoi(name.substr(dash + 1));
+}
+
+// Captures into an empty folder and returns the number the capture was given.
+int CaptureOnceInto(const test::TempFolder& folder, const RECT& rect = kScreen) {
+    test::UseCaptureFolder(folder.Path());
+    g_screenCapture.CaptureAndSave(rect);
+    const auto names = folder.Names();
+    if (names.size() != 1) {
+        ADD_FAILURE() << "expected one capture file, found " << names.size();
+        return -1;
+    }
+    return NumberOf(names[0]);
+}
+
+class CapturePipeline : public testing::Test {
+protected:
+    void SetUp() override { test::ForgetSettings(); }
+    void TearDown() override { test::ForgetSettings(); }
+};
+
+TEST_F(CapturePipeline, WholeScreenBecomesTheNextNumberedFile) {
+    ASSERT_EQ(::GetSystemMetrics(SM_CXSCREEN), 1366) << "the test X server's screen";
+    test::TempFolder folder;
+    const int first = CaptureOnceInto(folder);
+    ASSERT_GT(first, 0);
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(first) + L".bmp"});
+    const test::DecodedImage image = test::DecodeWithGdiplus(folder.File(folder.Names()[0]));
+    ASSERT_TRUE(image.ok);
+    EXPECT_EQ(image.width, 1366u);
+    EXPECT_EQ(image.height, 768u);
+
+    test::UseCaptureFolder(folder.Path(), L"Other name");
+    g_screenCapture.CaptureAndSave(kScreen);
+    EXPECT_TRUE(test::Exists(folder.File(L"Other name-" + std::to_wstring(first + 1) + L".bmp")))
+        << "the settings are read afresh and the number moves on";
+}
+
+TEST_F(CapturePipeline, ExistingFilesAreNeverReplaced) {
+    test::TempFolder probe;
+    const int n = CaptureOnceInto(probe);
+    ASSERT_GT(n, 0);
+
+    // Files of an earlier run under the next two numbers, one under each extension.
+    test::TempFolder folder;
+    const std::vector<uint8_t> mine = {'m', 'i', 'n', 'e'};
+    const std::wstring jpg = L"Shot-" + std::to_wstring(n + 1) + L".jpg";
+    const std::wstring bmp = L"Shot-" + std::to_wstring(n + 2) + L".bmp";
+    test::WriteBytes(folder.File(jpg), mine);
+    test::WriteBytes(folder.File(bmp), mine);
+    test::UseCaptureFolder(folder.Path());
+    g_screenCapture.CaptureAndSave(kScreen);
+    g_screenCapture.CaptureAndSave(kScreen);
+
+    EXPECT_EQ(test::ReadBytes(folder.File(jpg)), mine);
+    EXPECT_EQ(test::ReadBytes(folder.File(bmp)), mine);
+    const std::wstring third = L"Shot-" + std::to_wstring(n + 3) + L".bmp";
+    const std::wstring fourth = L"Shot-" + std::to_wstring(n + 4) + L".bmp";
+    EXPECT_GT(test::ReadBytes(folder.File(third)).size(), 1000000u);
+    EXPECT_GT(test::ReadBytes(folder.File(fourth)).size(), 1000000u);
+    EXPECT_EQ(folder.Names().size(), 4u);
+}
+
+TEST_F(CapturePipeline, RectanglesWithoutAreaAreSkippedWithoutANumber) {
+    test::TempFolder before;
+    const int n = CaptureOnceInto(before);
+    test::TempFolder folder;
+    test::UseCaptureFolder(folder.Path());
+    test::MessageBoxWatcher boxes;
+    g_screenCapture.CaptureAndSave(RECT{10, 10, 10, 50});
+    g_screenCapture.CaptureAndSave(RECT{10, 10, 50, 10});
+    g_screenCapture.CaptureAndSave(RECT{50, 50, 10, 60});
+    g_screenCapture.CaptureAndSave(RECT{INT_MIN, 0, INT_MAX, 10});  // wider than any int
+    EXPECT_TRUE(folder.Names().empty());
+    EXPECT_TRUE(boxes.Boxes().empty());
+    g_screenCapture.CaptureAndSave(kScreen);
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 1) + L".bmp"});
+}
+
+TEST_F(CapturePipeline, OverlongSettingsFallBackToTheDefaults) {
+    test::TempFolder folder;
+    test::UseCaptureFolder(std::wstring(300, L'x'), std::wstring(150, L'y'));
+    const std::wstring desktop = test::DesktopFolder();
+    g_screenCapture.CaptureAndSave(RECT{0, 0, 8, 8});
+    // Neither text fits its buffer: the desktop and "Shot" stand in for them.
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((desktop + L"\\Shot-*.bmp").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no capture on the desktop";
+    ::FindClose(search);
+    ::DeleteFileW((desktop + L"\\" + found.cFileName).c_str());
+}
+
+TEST_F(CapturePipeline, ForegroundWindowRectangle) {
+    const wchar_t* kClass = L"TavelinTestTarget";
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClass;
+    windowClass.hbrBackground = ::CreateSolidBrush(RGB(0, 128, 255));
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowExW(WS_EX_TOPMOST, kClass, L"target", WS_POPUP | WS_VISIBLE, 100,
+                                    120, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_TRUE(window);
+    ::SetForegroundWindow(window);
+    ::UpdateWindow(window);
+    MSG message;
+    for (int i = 0; i < 20; ++i) {
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+        ::Sleep(10);
+    }
+    ASSERT_EQ(::GetForegroundWindow(), window);
+
+    const auto rect = CaptureRectForHotkey(kHotkeyActiveWindow);
+    ASSERT_TRUE(rect);
+    EXPECT_EQ(rect->left, 100);
+    EXPECT_EQ(rect->top, 120);
+    EXPECT_EQ(rect->right, 400);
+    EXPECT_EQ(rect->bottom, 320);
+
+    test::TempFolder folder;
+    const int n = CaptureOnceInto(folder, *rect);
+    const test::DecodedImage image =
+        test::DecodeWithGdiplus(folder.File(L"Shot-" + std::to_wstring(n) + L".bmp"));
+    ASSERT_TRUE(image.ok);
+    EXPECT_EQ(image.width, 300u);
+    EXPECT_EQ(image.height, 200u);
+    EXPECT_EQ(image.At(0, 0) & 0xFFFFFF, 0x0080FFu);
+    EXPECT_EQ(image.At(299, 199) & 0xFFFFFF, 0x0080FFu);
+
+    ::DestroyWindow(window);
+    ::DeleteObject(windowClass.hbrBackground);
+}
+
+TEST_F(CapturePipeline, HotkeyRectangles) {
+    const auto screen = CaptureRectForHotkey(kHotkeyWholeScreen);
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->left, 0);
+    EXPECT_EQ(screen->top, 0);
+    EXPECT_EQ(screen->right, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(screen->bottom, ::GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_FALSE(CaptureRectForHotkey(0));
+    EXPECT_FALSE(CaptureRectForHotkey(101));
+    EXPECT_FALSE(VisibleWindowRect(nullptr));
+}
+
+// A hotkey pressed while a failure message is up runs a second capture inside the box's
+// loop; it must get a number, and files, of its own.
+std::atomic<bool> g_nestedRan{false};
+std::wstring g_nestedFolder;
+
+void CALLBACK CaptureInsideTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    g_nestedRan = ::FindWindowW(L"#32770", nullptr) != nullptr;
+    test::UseCaptureFolder(g_nestedFolder);
+    g_screenCapture.CaptureAndSave(RECT{0, 0, 16, 16});
+}
+
+TEST_F(CapturePipeline, CaptureDuringAMessageBoxGetsItsOwnNumber) {
+    test::TempFolder probe;
+    const int n = CaptureOnceInto(probe);
+    test::TempFolder folder;
+    g_nestedFolder = folder.Path();
+    test::UseCaptureFolder(folder.File(L"does not exist"));
+    ::SetTimer(nullptr, 0, 100, CaptureInsideTheBox);
+    {
+        test::MessageBoxWatcher boxes(/*answerAfterMs=*/1500);
+        g_screenCapture.CaptureAndSave(kScreen);  // takes n + 1, then fails in a message box
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, L"Could not create file for writing");
+    }
+    ASSERT_TRUE(g_nestedRan) << "the second capture did not run inside the box";
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 2) + L".bmp"});
+}
+
+TEST_F(CapturePipeline, TwoHundredCapturesGiveEverythingBack) {
+    test::TempFolder folder;
+    test::UseCaptureFolder(folder.Path());
+    auto captureAndClean = [&] {
+        g_screenCapture.CaptureAndSave(kScreen);
+        for (const auto& name : folder.Names()) ::DeleteFileW(folder.File(name).c_str());
+    };
+    for (int i = 0; i < 10; ++i) captureAndClean();  // let the heaps settle
+    const long before = test::ResidentAnonKiB();
+    ASSERT_GT(before, 0) << "cannot read the process's memory";
+    for (int i = 0; i < 200; ++i) {
+        captureAndClean();
+        ASSERT_EQ(unique_hdc::Live() + unique_hbitmap::Live() + unique_select::Live() +
+                      unique_hfile::Live() + unique_hlocal::Live() + unique_hglobal::Live() +
+                      unique_hkey::Live(),
+                  0)
+            << "after capture " << i;
+    }
+    const long after = test::ResidentAnonKiB();
+    EXPECT_LT(after - before, 1024) << "KiB kept after 200 captures (" << before << " -> " << after << ")";
+}
+
+}  // namespace
+}  // namespace tavelin

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Runs a command inside a throwaway Wine session: a copy of the template prefix, a private
+# headless X server and a persistent wineserver for that copy. Everything it started is
+# stopped and the copy removed on every way out, so runs can go side by side (ctest -j).
+#
+#   wine-session.sh TEMPLATE_DIR COMMAND [ARGS...]
+#
+# Inside, WINEPREFIX, HOME and DISPLAY name the session's own; TAVELIN_SESSION is its folder.
+# TAVELIN_SCREEN (default 1366x768) sets the X screen's size, TAVELIN_SESSION_TIMEOUT (default
+# 100 s, below CTest's own) bounds the command.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-env.sh"
+template=$1
+shift
+
+mkdir -p "$(dirname "$template")"
+flock "$template.lock" "$here/make-template.sh" "$template" || exit 1
+
+session=$(mktemp -d "$(dirname "$template")/session.XXXXXX")
+xvfb_pid=""
+cleanup() {
+    trap - EXIT INT TERM
+    if [ -d "$session/prefix" ]; then
+        WINEPREFIX="$session/prefix" wineserver -k >/dev/null 2>&1
+        WINEPREFIX="$session/prefix" wineserver -w >/dev/null 2>&1
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+    rm -rf "$session"
+}
+trap cleanup EXIT
+trap 'exit 143' INT TERM
+
+# Copy what Wine writes to; share the read-only system folder by hard links, which makes a
+# session's prefix in a fraction of a second.
+mkdir -p "$session/prefix/drive_c/windows" "$session/home"
+(
+    cd "$template/prefix"
+    for entry in * .[!.]*; do
+        [ -e "$entry" ] || [ -L "$entry" ] || continue
+        [ "$entry" = drive_c ] || cp -a "$entry" "$session/prefix/"
+    done
+    for entry in drive_c/*; do
+        [ "$entry" = drive_c/windows ] || cp -a "$entry" "$session/prefix/drive_c/"
+    done
+    for entry in drive_c/windows/*; do
+        if [ "$entry" = drive_c/windows/system32 ]; then
+            cp -al "$entry" "$session/prefix/drive_c/windows/"
+        else
+            cp -a "$entry" "$session/prefix/drive_c/windows/"
+        fi
+    done
+)
+
+Xvfb -displayfd 3 -screen 0 "${TAVELIN_SCREEN:-1366x768}x24" -nolisten tcp \
+    3>"$session/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$session/display" ] && break
+    sleep 0.05
+done
+if [ ! -s "$session/display" ]; then
+    echo "wine-session: the X server did not start" >&2
+    exit 1
+fi
+
+tavelin_wine_env "$session/prefix" "$session/home"
+export DISPLAY=":$(cat "$session/display")" TAVELIN_SESSION="$session"
+wineserver -p
+
+timeout --kill-after=5 "${TAVELIN_SESSION_TIMEOUT:-100}" "$@"

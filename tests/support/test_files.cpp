@@ -1,0 +1,139 @@
+#include "tests/support/test_files.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "settings/settings_store.h"
+
+namespace tavelin::test {
+
+namespace {
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(child.c_str());
+            }
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryW(path.c_str());
+}
+}  // namespace
+
+TempFolder::TempFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    static int serial = 0;
+    for (;;) {
+        m_path = std::wstring(temp) + L"tavelin-test-" + std::to_wstring(::GetCurrentProcessId()) +
+                 L"-" + std::to_wstring(++serial);
+        if (::CreateDirectoryW(m_path.c_str(), nullptr)) break;
+    }
+}
+
+TempFolder::~TempFolder() { RemoveTree(m_path); }
+
+std::vector<std::wstring> TempFolder::Names() const {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((m_path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..") names.push_back(name);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint8_t> ReadBytes(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    LARGE_INTEGER size{};
+    ::GetFileSizeEx(file, &size);
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty()) ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    ::CloseHandle(file);
+    return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
+}
+
+uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at) {
+    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+void ForgetSettings() {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyPath);
+    HKEY run = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_ALL_ACCESS, &run) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(run, kRunValueName);
+        ::RegCloseKey(run);
+    }
+}
+
+void UseCaptureFolder(const std::wstring& folder, const std::wstring& base) {
+    HKEY key = nullptr;
+    ::RegCreateKeyW(HKEY_CURRENT_USER, kSettingsKeyPath, &key);
+    WriteText(key, kJpgPathValue, folder.c_str());
+    WriteText(key, kJpgNameValue, base.c_str());
+    WriteMarker(key, kNoDesktopSaveValue);
+    WriteMarker(key, kNoJpgNameStyleValue);
+    ::RegCloseKey(key);
+}
+
+long ResidentAnonKiB() {
+    // Wine maps the Linux root to drive Z:, and each Windows process is a Linux process.
+    std::ifstream status("Z:\\proc\\self\\status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("RssAnon:", 0) == 0) {
+            std::istringstream value(line.substr(8));
+            long kib = -1;
+            value >> kib;
+            return kib;
+        }
+    }
+    return -1;
+}
+
+std::wstring DesktopFolder() {
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, path, CSIDL_DESKTOPDIRECTORY, FALSE);
+    return path;
+}
+
+}  // namespace tavelin::test

@@ -1,0 +1,47 @@
+// Files, folders, registry and process readings the tests share.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavelin::test {
+
+// A new empty folder under the session's temporary folder, removed with all it holds.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return m_path; }
+    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
+    // Names of the files in the folder, sorted.
+    std::vector<std::wstring> Names() const;
+
+private:
+    std::wstring m_path;
+};
+
+std::vector<uint8_t> ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
+bool Exists(const std::wstring& path);
+
+uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at);
+uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at);
+
+// Removes HKCU\SOFTWARE\Tavelin and the Run value, as before the first start.
+void ForgetSettings();
+// Points the captures at a folder and a base name, with the markers that keep them.
+void UseCaptureFolder(const std::wstring& folder, const std::wstring& base = L"Shot");
+
+// Anonymous resident memory of this process in KiB, read from the Linux side of Wine
+// (Wine 8 reports no private bytes of its own).
+long ResidentAnonKiB();
+
+std::wstring DesktopFolder();
+
+}  // namespace tavelin::test
