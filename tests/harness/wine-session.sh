@@ -6,6 +6,8 @@
 #   wine-session.sh TEMPLATE_DIR COMMAND [ARGS...]
 #
 # Inside, WINEPREFIX, HOME and DISPLAY name the session's own; TAVELIN_SESSION is its folder.
+# With TAVELIN_KEEP_PREFIX=DIR the prefix is DIR/prefix instead, made once and kept, so that
+# what the program wrote can be looked at afterwards.
 # TAVELIN_SCREEN (default 1366x768) sets the X screen's size, TAVELIN_SESSION_TIMEOUT (default
 # 100 s, below CTest's own) bounds the command.
 set -u
@@ -18,12 +20,18 @@ mkdir -p "$(dirname "$template")"
 flock "$template.lock" "$here/make-template.sh" "$template" || exit 1
 
 session=$(mktemp -d "$(dirname "$template")/session.XXXXXX")
+home="$session/home"
+prefix="$session/prefix"
+if [ -n "${TAVELIN_KEEP_PREFIX:-}" ]; then
+    home="$TAVELIN_KEEP_PREFIX/home"
+    prefix="$TAVELIN_KEEP_PREFIX/prefix"
+fi
 xvfb_pid=""
 cleanup() {
     trap - EXIT INT TERM
-    if [ -d "$session/prefix" ]; then
-        WINEPREFIX="$session/prefix" wineserver -k >/dev/null 2>&1
-        WINEPREFIX="$session/prefix" wineserver -w >/dev/null 2>&1
+    if [ -d "$prefix" ]; then
+        WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+        WINEPREFIX="$prefix" wineserver -w >/dev/null 2>&1
     fi
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null
@@ -36,24 +44,25 @@ trap 'exit 143' INT TERM
 
 # Copy what Wine writes to; share the read-only system folder by hard links, which makes a
 # session's prefix in a fraction of a second.
-mkdir -p "$session/prefix/drive_c/windows" "$session/home"
-(
+copy_template() {
+    mkdir -p "$prefix/drive_c/windows" "$home"
     cd "$template/prefix"
     for entry in * .[!.]*; do
         [ -e "$entry" ] || [ -L "$entry" ] || continue
-        [ "$entry" = drive_c ] || cp -a "$entry" "$session/prefix/"
+        [ "$entry" = drive_c ] || cp -a "$entry" "$prefix/"
     done
     for entry in drive_c/*; do
-        [ "$entry" = drive_c/windows ] || cp -a "$entry" "$session/prefix/drive_c/"
+        [ "$entry" = drive_c/windows ] || cp -a "$entry" "$prefix/drive_c/"
     done
     for entry in drive_c/windows/*; do
         if [ "$entry" = drive_c/windows/system32 ]; then
-            cp -al "$entry" "$session/prefix/drive_c/windows/"
+            cp -al "$entry" "$prefix/drive_c/windows/"
         else
-            cp -a "$entry" "$session/prefix/drive_c/windows/"
+            cp -a "$entry" "$prefix/drive_c/windows/"
         fi
     done
-)
+}
+[ -f "$prefix/system.reg" ] || (copy_template)
 
 Xvfb -displayfd 3 -screen 0 "${TAVELIN_SCREEN:-1366x768}x24" -nolisten tcp \
     3>"$session/display" >/dev/null 2>&1 &
@@ -67,7 +76,7 @@ if [ ! -s "$session/display" ]; then
     exit 1
 fi
 
-tavelin_wine_env "$session/prefix" "$session/home"
+tavelin_wine_env "$prefix" "$home"
 export DISPLAY=":$(cat "$session/display")" TAVELIN_SESSION="$session"
 wineserver -p
 
