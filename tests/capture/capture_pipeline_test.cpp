@@ -204,7 +204,7 @@ TEST_F(CapturePipeline, TwoHundredCapturesGiveEverythingBack) {
         for (const auto& name : folder.Names()) ::DeleteFileW(folder.File(name).c_str());
     };
     for (int i = 0; i < 10; ++i) captureAndClean();  // let the heaps settle
-    const long before = test::ResidentAnonKiB();
+    const long before = test::AnonymousMemoryKiB();
     ASSERT_GT(before, 0) << "cannot read the process's memory";
     for (int i = 0; i < 200; ++i) {
         captureAndClean();
@@ -214,7 +214,7 @@ TEST_F(CapturePipeline, TwoHundredCapturesGiveEverythingBack) {
                   0)
             << "after capture " << i;
     }
-    const long after = test::ResidentAnonKiB();
+    const long after = test::AnonymousMemoryKiB();
     EXPECT_LT(after - before, 1024) << "KiB kept after 200 captures (" << before << " -> " << after << ")";
 }
 

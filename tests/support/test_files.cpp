@@ -1,11 +1,9 @@
 #include "tests/support/test_files.h"
 
 #include <shlobj.h>
+#include <psapi.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "settings/settings_store.h"
 
@@ -115,19 +113,14 @@ void UseCaptureFolder(const std::wstring& folder, const std::wstring& base) {
     ::RegCloseKey(key);
 }
 
-long ResidentAnonKiB() {
-    // Wine maps the Linux root to drive Z:, and each Windows process is a Linux process.
-    std::ifstream status("Z:\\proc\\self\\status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("RssAnon:", 0) == 0) {
-            std::istringstream value(line.substr(8));
-            long kib = -1;
-            value >> kib;
-            return kib;
-        }
-    }
-    return -1;
+long AnonymousMemoryKiB() {
+    // Wine 8 fills PagefileUsage from the process's RssAnon (plus swap) in /proc; its private
+    // bytes stay 0. A path under Z:\proc\self would not do: Wine opens files in the
+    // wineserver, so "self" would be the server.
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    if (!::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters))) return -1;
+    return static_cast<long>(counters.PagefileUsage / 1024);
 }
 
 std::wstring DesktopFolder() {

@@ -38,9 +38,9 @@ void ForgetSettings();
 // Points the captures at a folder and a base name, with the markers that keep them.
 void UseCaptureFolder(const std::wstring& folder, const std::wstring& base = L"Shot");
 
-// Anonymous resident memory of this process in KiB, read from the Linux side of Wine
-// (Wine 8 reports no private bytes of its own).
-long ResidentAnonKiB();
+// Memory of this process that no file backs, in KiB: under Wine its anonymous resident
+// memory as Linux counts it.
+long AnonymousMemoryKiB();
 
 std::wstring DesktopFolder();
 
