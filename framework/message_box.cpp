@@ -1,5 +1,7 @@
 #include "framework/message_box.h"
 
+#include "framework/win_app.h"
+
 namespace tavelin {
 
 std::wstring TitleFromModulePath(const std::wstring& modulePath) {
@@ -36,8 +38,13 @@ UINT DefaultIconFor(UINT type) {
 }  // namespace tavelin
 
 int AfxMessageBox(const wchar_t* text, UINT type, UINT /*helpContext*/) {
-    // The program has no visible window to own the box; task-modal keeps any window of this
-    // thread from taking input while it is up, and the box still comes up in front.
-    const UINT flags = type | tavelin::DefaultIconFor(type) | MB_TASKMODAL | MB_SETFOREGROUND;
-    return ::MessageBoxW(nullptr, text, tavelin::ApplicationTitle(), flags);
+    // Owned by the dialog the user is working in, else by the hidden main window; a box of a
+    // tray program that is not in front must ask to be brought there.
+    HWND owner = ::GetActiveWindow();
+    if (!owner) {
+        if (tavelin::CWnd* main = tavelin::AfxGetMainWnd()) owner = main->m_hWnd;
+    }
+    UINT flags = type | tavelin::DefaultIconFor(type) | MB_SETFOREGROUND;
+    if (!owner) flags |= MB_TASKMODAL;
+    return ::MessageBoxW(owner, text, tavelin::ApplicationTitle(), flags);
 }

@@ -13,7 +13,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
-template=$1
+template=$(realpath -m "$1")
 shift
 
 mkdir -p "$(dirname "$template")"

@@ -1,0 +1,161 @@
+#include "app/capture_save_dlg.h"
+
+#include "about/about_dlg.h"
+#include "app/startup_balloon.h"
+#include "capture/capture_rect.h"
+#include "capture/screen_capture.h"
+#include "framework/unique_handles.h"
+#include "res/resource.h"
+#include "tray/tray_icon.h"
+
+namespace tavelin {
+
+namespace {
+
+// Explorer broadcasts this when it (re)creates the taskbar; icons added before are gone.
+const UINT kTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+
+// One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
+// Systems before Windows 7 refuse the flag, and get the hotkey without it.
+bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
+    return ::RegisterHotKey(window, id, MOD_WIN | MOD_NOREPEAT, key) ||
+           ::RegisterHotKey(window, id, MOD_WIN, key);
+}
+
+}  // namespace
+
+CCaptureSaveDlg::CCaptureSaveDlg()
+    : CDialog(IDD_TAVELIN_DIALOG),
+      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+
+const MessageMap* CCaptureSaveDlg::GetMessageMap() const {
+    static constexpr MessageMapEntry kEntries[] = {
+        OnMessage<WM_SYSCOMMAND, &CCaptureSaveDlg::OnSysCommand>(),
+        OnMessage<WM_PAINT, &CCaptureSaveDlg::OnPaint>(),
+        OnMessage<WM_QUERYDRAGICON, &CCaptureSaveDlg::OnQueryDragIcon>(),
+        OnMessage<WM_DESTROY, &CCaptureSaveDlg::OnDestroy>(),
+        OnMessage<WM_WINDOWPOSCHANGING, &CCaptureSaveDlg::OnWindowPosChanging>(),
+        OnCommand<ID_CONTEXT_EXIT, &CCaptureSaveDlg::OnExit>(),
+        OnCommand<ID_CONTEXT_ABOUT, &CCaptureSaveDlg::OnAbout>(),
+        OnCommand<ID_CONTEXT_SETTINGS, &CCaptureSaveDlg::OnSettings>(),
+        OnMessage<WM_HOTKEY, &CCaptureSaveDlg::OnHotKey>(),
+    };
+    static const MessageMap kMap = MakeMessageMap(DialogMessageMap(), kEntries);
+    return &kMap;
+}
+
+void CCaptureSaveDlg::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataExchange(exchange); }
+
+LRESULT CCaptureSaveDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTrayCallbackMessage) OnTrayCallback(lParam);
+    if (message == kTaskbarCreated && kTaskbarCreated != 0) g_trayIcon.Recreate();
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+BOOL CCaptureSaveDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        wchar_t aboutText[64] = {};
+        ::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, aboutText, 64);
+        if (aboutText[0]) {
+            ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
+        }
+    }
+
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    g_trayIcon.Create(m_hWnd, kTrayToolTip);
+    // Registered before the balloon goes up, so that it can say which keys work.
+    const bool activeWindowKey = RegisterCaptureHotKey(m_hWnd, kHotkeyActiveWindow, 'A');
+    const bool wholeScreenKey = RegisterCaptureHotKey(m_hWnd, kHotkeyWholeScreen, 'S');
+    g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle,
+                           StartupBalloonText(activeWindowKey, wholeScreenKey));
+    return TRUE;
+}
+
+void CCaptureSaveDlg::OnSysCommand(UINT id, LPARAM) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+    } else {
+        Default();
+    }
+}
+
+void CCaptureSaveDlg::OnPaint() {
+    if (!::IsIconic(m_hWnd)) {
+        Default();
+        return;
+    }
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc));
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR CCaptureSaveDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CCaptureSaveDlg::OnDestroy() {
+    Default();
+    g_trayIcon.Remove();
+}
+
+// The dialog is shown when its modal loop starts, and the template asks for a taskbar
+// button; taking the show flag out of every position change keeps it hidden for good.
+void CCaptureSaveDlg::OnWindowPosChanging(WINDOWPOS* position) {
+    if (!m_visible) position->flags &= ~SWP_SHOWWINDOW;
+    Default();
+}
+
+LRESULT CCaptureSaveDlg::OnHotKey(WPARAM hotkeyId, LPARAM) {
+    if (const auto rect = CaptureRectForHotkey(static_cast<int>(hotkeyId))) {
+        g_screenCapture.CaptureAndSave(*rect);
+    }
+    return 0;
+}
+
+void CCaptureSaveDlg::OnExit() { ::PostQuitMessage(0); }
+
+void CCaptureSaveDlg::OnAbout() {
+    CAboutDlg about;
+    about.DoModal();
+}
+
+void CCaptureSaveDlg::OnSettings() {}
+
+void CCaptureSaveDlg::OnTrayCallback(LPARAM lParam) {
+    switch (LOWORD(lParam)) {
+        case WM_LBUTTONUP: {
+            CAboutDlg about;
+            about.DoModal();
+            break;
+        }
+        case WM_RBUTTONUP:
+            ShowTrayMenu();
+            break;
+        default:
+            break;
+    }
+}
+
+void CCaptureSaveDlg::ShowTrayMenu() {
+    const unique_hmenu menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU)));
+    HMENU popup = ::GetSubMenu(menu.get(), 0);
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    // A menu of a window that is not in the foreground does not close when the user clicks
+    // elsewhere; and the WM_NULL after it lets the menu close properly on the second click.
+    ::SetForegroundWindow(m_hWnd);
+    ::TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
+    ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
+}
+
+}  // namespace tavelin

@@ -1,0 +1,39 @@
+// The hidden main window: owner of the hotkeys and the tray icon, and the program's only
+// message loop, which runs as its modal loop.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/dialog.h"
+
+namespace tavelin {
+
+class CCaptureSaveDlg : public CDialog {
+public:
+    CCaptureSaveDlg();
+
+protected:
+    const MessageMap* GetMessageMap() const override;
+    void DoDataExchange(CDataExchange* exchange) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+
+    void OnSysCommand(UINT id, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnDestroy();
+    void OnWindowPosChanging(WINDOWPOS* position);
+    LRESULT OnHotKey(WPARAM hotkeyId, LPARAM keys);
+    void OnExit();
+    void OnAbout();
+    void OnSettings();
+
+private:
+    void OnTrayCallback(LPARAM lParam);
+    void ShowTrayMenu();
+
+    HICON m_hIcon;
+    bool m_visible = false;
+};
+
+}  // namespace tavelin

@@ -1,0 +1,13 @@
+// What the start-up balloon says, given which hotkeys could be registered.
+#pragma once
+
+namespace tavelin {
+
+inline constexpr wchar_t kTrayToolTip[] = L"pellumry";
+inline constexpr wchar_t kBalloonTitle[] = L"Tavelin - pellumry";
+
+// The balloon promises only the hotkeys that work, and names the combination that another
+// program holds, so that a capture key that does nothing is no mystery.
+const wchar_t* StartupBalloonText(bool activeWindowKey, bool wholeScreenKey);
+
+}  // namespace tavelin
