@@ -16,7 +16,8 @@ namespace {
 const UINT kTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
 
 // One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
-// Systems before Windows 7 refuse the flag, and get the hotkey without it.
+// Systems before Windows 7 refuse the flag, and get the hotkey without it. (Wine 8 accepts
+// the flag but still posts one WM_HOTKEY per repeat.)
 bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
     return ::RegisterHotKey(window, id, MOD_WIN | MOD_NOREPEAT, key) ||
            ::RegisterHotKey(window, id, MOD_WIN, key);

@@ -7,7 +7,8 @@
 #
 # Inside, WINEPREFIX, HOME and DISPLAY name the session's own; TAVELIN_SESSION is its folder.
 # With TAVELIN_KEEP_PREFIX=DIR the prefix is DIR/prefix instead, made once and kept, so that
-# what the program wrote can be looked at afterwards.
+# what the program wrote can be looked at afterwards. With TAVELIN_USE_DISPLAY=1 the session
+# uses the X display in DISPLAY instead of starting its own.
 # TAVELIN_SCREEN (default 1366x768) sets the X screen's size, TAVELIN_SESSION_TIMEOUT (default
 # 100 s, below CTest's own) bounds the command.
 set -u
@@ -64,20 +65,23 @@ copy_template() {
 }
 [ -f "$prefix/system.reg" ] || (copy_template)
 
-Xvfb -displayfd 3 -screen 0 "${TAVELIN_SCREEN:-1366x768}x24" -nolisten tcp \
-    3>"$session/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$session/display" ] && break
-    sleep 0.05
-done
-if [ ! -s "$session/display" ]; then
-    echo "wine-session: the X server did not start" >&2
-    exit 1
+if [ "${TAVELIN_USE_DISPLAY:-0}" != 1 ]; then
+    Xvfb -displayfd 3 -screen 0 "${TAVELIN_SCREEN:-1366x768}x24" -nolisten tcp \
+        3>"$session/display" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$session/display" ] && break
+        sleep 0.05
+    done
+    if [ ! -s "$session/display" ]; then
+        echo "wine-session: the X server did not start" >&2
+        exit 1
+    fi
+    export DISPLAY=":$(cat "$session/display")"
 fi
 
 tavelin_wine_env "$prefix" "$home"
-export DISPLAY=":$(cat "$session/display")" TAVELIN_SESSION="$session"
+export TAVELIN_SESSION="$session"
 wineserver -p
 
 timeout --kill-after=5 "${TAVELIN_SESSION_TIMEOUT:-100}" "$@"

@@ -1,29 +1,79 @@
 #!/usr/bin/env bash
-# Runs inside a Wine session (harness/wine-session.sh). Starts Tavelin.exe, which captures the
-# whole screen once, and holds the file against what the X server itself shows; then checks
-# that later runs, whose numbering starts at 1 again, leave a user's older files alone.
+# Runs inside a Wine session (harness/wine-session.sh). Starts Tavelin.exe, presses Windows
+# key + S as an X keyboard would, and holds the capture against what the X server itself
+# shows; then restarts it, since numbering starts at 1 again with every run, and checks that
+# a user's older files are left alone.
 set -euo pipefail
 exe=$1
 desktop="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
 work="$TAVELIN_SESSION"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-wine "$exe"
-[ -f "$desktop/Shot-1.bmp" ] || fail "no Shot-1.bmp on the desktop: $(ls "$desktop")"
-import -window root "$work/screen.png"
-size=$(identify -format '%wx%h' "$desktop/Shot-1.bmp")
-[ "$size" = "$(identify -format '%wx%h' "$work/screen.png")" ] || fail "capture is $size"
-# The fourth byte of a 32-bit screen pixel is no alpha.
-differing=$(compare -alpha off -metric AE "$desktop/Shot-1.bmp" "$work/screen.png" null: 2>&1 || true)
-[ "$differing" = 0 ] || fail "$differing pixels differ from the X server's screen"
-echo "capture of $size equals the X server's screen"
+program=""
+stop_program() {
+    [ -n "$program" ] || return 0
+    wineserver -k 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    program=""
+}
+trap stop_program EXIT
 
-rm "$desktop/Shot-1.bmp"
+# Waits for the icon in the notification area's first place, bottom right: the hotkeys are
+# registered right after it is added.
+start_program() {
+    wine "$exe" &
+    program=$!
+    for _ in $(seq 200); do
+        import -window root "$work/tray.png"
+        colours=$(convert "$work/tray.png" -crop 16x16+1348+750 +repage -format %k info:)
+        [ "$colours" -gt 8 ] && { sleep 0.5; return 0; }
+        sleep 0.1
+    done
+    fail "no tray icon"
+}
+
+wait_for() {  # file
+    for _ in $(seq 100); do
+        [ -s "$1" ] && { sleep 0.5; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+same_screens() {  # a b
+    [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" = 0 ]
+}
+
+# The start-up balloon comes and goes on its own: a capture is held against the screen only
+# while nothing else on it changes.
+start_program
+matched=""
+for attempt in 1 2 3 4 5; do
+    import -window root "$work/before.png"
+    xdotool key super+s
+    wait_for "$desktop/Shot-$attempt.bmp" || fail "no Shot-$attempt.bmp on the desktop: $(ls "$desktop")"
+    import -window root "$work/after.png"
+    same_screens "$work/before.png" "$work/after.png" || continue
+    size=$(identify -format '%wx%h' "$desktop/Shot-$attempt.bmp")
+    [ "$size" = "$(identify -format '%wx%h' "$work/after.png")" ] || fail "capture is $size"
+    # The fourth byte of a 32-bit screen pixel is no alpha.
+    differing=$(compare -alpha off -metric AE "$desktop/Shot-$attempt.bmp" "$work/after.png" null: 2>&1 || true)
+    [ "$differing" = 0 ] || fail "$differing pixels differ from the X server's screen"
+    matched=$attempt
+    break
+done
+[ -n "$matched" ] || fail "the screen never stood still"
+echo "capture of $size equals the X server's screen"
+stop_program
+
+rm -f "$desktop"/Shot-*
 printf mine >"$desktop/Shot-1.jpg"
 printf mine >"$desktop/Shot-2.bmp"
-wine "$exe"
-wine "$exe"
+start_program
+xdotool key super+s
+wait_for "$desktop/Shot-3.bmp" || fail "expected Shot-3: $(ls "$desktop")"
+xdotool key super+s
+wait_for "$desktop/Shot-4.bmp" || fail "expected Shot-4: $(ls "$desktop")"
 [ "$(cat "$desktop/Shot-1.jpg")" = mine ] || fail "Shot-1.jpg was replaced"
 [ "$(cat "$desktop/Shot-2.bmp")" = mine ] || fail "Shot-2.bmp was replaced"
-[ -s "$desktop/Shot-3.bmp" ] && [ -s "$desktop/Shot-4.bmp" ] || fail "expected Shot-3 and Shot-4: $(ls "$desktop")"
 echo "older files kept, new captures numbered 3 and 4"

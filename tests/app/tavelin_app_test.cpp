@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/unique_handles.h"
+#include "settings/settings_store.h"
+#include "tests/support/desktop_driver.h"
+#include "tests/support/gdiplus_decoder.h"
+#include "tests/support/test_files.h"
+
+namespace tavelin {
+namespace {
+
+using test::TavelinProcess;
+using test::WaitFor;
+
+constexpr UINT kTrayCallback = 0x8100;
+const wchar_t kBothKeysText[] =
+    L"Press (WinKey + A) to clip active window.\nPress (WinKey + S) to clip entire screen.";
+
+// The capture files on the desktop, sorted.
+std::vector<std::wstring> Captures() {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((test::DesktopFolder() + L"\\Shot-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(found.cFileName);
+    while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Waits for the capture file with this name to be complete, and decodes it.
+test::DecodedImage WaitForCapture(const std::wstring& name) {
+    test::DecodedImage image;
+    WaitFor([&] {
+        image = test::DecodeWithGdiplus(test::DesktopFolder() + L"\\" + name);
+        return image.ok;
+    });
+    return image;
+}
+
+bool BalloonSays(const std::wstring& text) {
+    return WaitFor([&] {
+        for (const auto& shown : test::VisibleToolTipTexts())
+            if (shown.find(text) != std::wstring::npos) return true;
+        return false;
+    }, 8000);
+}
+
+class TavelinApp : public testing::Test {
+protected:
+    void SetUp() override {
+        test::ForgetSettings();
+        for (const auto& name : Captures()) ::DeleteFileW((test::DesktopFolder() + L"\\" + name).c_str());
+    }
+    void TearDown() override { SetUp(); }
+};
+
+TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(test::TrayIconShown());
+    // By the time the balloon shows, the main window's loop has long been running, and the
+    // window would have been shown with it.
+    EXPECT_TRUE(BalloonSays(kBothKeysText));
+    EXPECT_FALSE(WaitFor([&] { return ::IsWindowVisible(app.MainWindow()) != FALSE; }, 500));
+    EXPECT_TRUE(app.VisibleWindows().empty()) << "no window of the program may show";
+
+    // Seeded before the first capture can happen.
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    wchar_t folder[MAX_PATH];
+    wchar_t name[100];
+    EXPECT_EQ(ReadText(settings.get(), kJpgPathValue, folder), TextRead::Complete);
+    EXPECT_EQ(std::wstring(folder), test::DesktopFolder());
+    EXPECT_EQ(ReadText(settings.get(), kJpgNameValue, name), TextRead::Complete);
+    EXPECT_EQ(std::wstring(name), L"Shot");
+    const unique_hkey run = OpenUserKey(kRunKeyPath);
+    wchar_t runValue[MAX_PATH];
+    EXPECT_EQ(ReadText(run.get(), kRunValueName, runValue), TextRead::Complete);
+    EXPECT_EQ(std::wstring(runValue), test::TavelinExePath());
+}
+
+TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    test::PressWindowsKeyWith('S');
+    ASSERT_TRUE(WaitFor([] { return !Captures().empty(); })) << "no capture after Windows key + S";
+    const auto names = Captures();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].rfind(L"Shot-1.", 0), 0u) << "the first capture of a run is number 1";
+    const test::DecodedImage image = WaitForCapture(names[0]);
+    ASSERT_TRUE(image.ok);
+    EXPECT_EQ(image.width, static_cast<unsigned>(::GetSystemMetrics(SM_CXSCREEN)));
+    EXPECT_EQ(image.height, static_cast<unsigned>(::GetSystemMetrics(SM_CYSCREEN)));
+
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([] { return Captures().size() == 2; }));
+    EXPECT_EQ(Captures()[1].rfind(L"Shot-2.", 0), 0u);
+}
+
+LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(TavelinApp, WindowsKeyAndACapturesTheForegroundWindow) {
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = TargetProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TavelinCaptureTarget";
+    windowClass.hbrBackground = ::CreateSolidBrush(RGB(200, 30, 90));
+    ::RegisterClassW(&windowClass);
+    HWND target = ::CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"target",
+                                    WS_POPUP | WS_VISIBLE, 210, 140, 320, 240, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr);
+    ASSERT_TRUE(target);
+    ::UpdateWindow(target);
+    ::SetForegroundWindow(target);
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == target; }));
+    WaitFor([] { return false; }, 300);  // let it paint
+
+    test::PressWindowsKeyWith('A');
+    ASSERT_TRUE(WaitFor([] { return !Captures().empty(); })) << "no capture after Windows key + A";
+    const test::DecodedImage image = WaitForCapture(Captures()[0]);
+    ASSERT_TRUE(image.ok);
+    EXPECT_EQ(image.width, 320u);
+    EXPECT_EQ(image.height, 240u);
+    const uint32_t middle = image.At(160, 120) & 0xFFFFFF;
+    EXPECT_NEAR(static_cast<int>(middle >> 16), 200, 8);
+    EXPECT_NEAR(static_cast<int>((middle >> 8) & 255), 30, 8);
+    EXPECT_NEAR(static_cast<int>(middle & 255), 90, 8);
+
+    ::DestroyWindow(target);
+    ::DeleteObject(windowClass.hbrBackground);
+}
+
+TEST_F(TavelinApp, AHotkeyHeldByAnotherProgramIsNamedAndTheOtherStillWorks) {
+    ASSERT_TRUE(::RegisterHotKey(nullptr, 1, MOD_WIN, 'A')) << "the driver could not take the key";
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(BalloonSays(L"(WinKey + A) is in use by another program.\nPress (WinKey + S) to clip entire screen."));
+
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([] { return !Captures().empty(); })) << "Windows key + S must still capture";
+    ::UnregisterHotKey(nullptr, 1);
+}
+
+// The menu's texts, read from the program's own resources: Wine does not let another process
+// read the items of a menu on screen.
+std::vector<std::wstring> TrayMenuTexts() {
+    std::vector<std::wstring> texts;
+    HMODULE exe = ::LoadLibraryExW(test::TavelinExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!exe) return texts;
+    HMENU menu = ::LoadMenuW(exe, MAKEINTRESOURCEW(129));
+    HMENU popup = ::GetSubMenu(menu, 0);
+    for (int i = 0; i < ::GetMenuItemCount(popup); ++i) {
+        wchar_t text[64] = {};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof(item);
+        item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+        item.dwTypeData = text;
+        item.cch = 64;
+        ::GetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &item);
+        texts.push_back((item.fType & MFT_SEPARATOR) ? L"-" : std::wstring(text) + L"=" + std::to_wstring(item.wID));
+    }
+    ::DestroyMenu(menu);
+    ::FreeLibrary(exe);
+    return texts;
+}
+
+HWND OpenTrayMenu(const TavelinProcess& app) {
+    ::PostMessageW(app.MainWindow(), kTrayCallback, 0, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    WaitFor([&] {
+        menu = ::FindWindowW(L"#32768", nullptr);
+        return menu && ::IsWindowVisible(menu);
+    });
+    return menu;
+}
+
+HWND WaitForAboutBox(const TavelinProcess& app) {
+    HWND about = nullptr;
+    WaitFor([&] {
+        about = app.FindWindowOf(L"#32770", L"About Tavelin");
+        return about && ::IsWindowVisible(about);
+    });
+    return about;
+}
+
+// The centre of the About box's static text that starts with `prefix`, in screen points.
+POINT TextCentre(HWND about, const std::wstring& prefix) {
+    for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t text[256] = {};
+        ::GetWindowTextW(child, text, 256);
+        if (std::wstring(text).rfind(prefix, 0) == 0) {
+            RECT rect;
+            ::GetWindowRect(child, &rect);
+            return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        }
+    }
+    return {-1, -1};
+}
+
+TEST_F(TavelinApp, TrayMenuOffersSettingsAboutAndExit) {
+    EXPECT_EQ(TrayMenuTexts(), (std::vector<std::wstring>{L"Settings=32780", L"About..=32778", L"-", L"Exit=32773"}));
+
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    // Down twice is the second item, About..
+    HWND menu = OpenTrayMenu(app);
+    ASSERT_TRUE(menu) << "no menu after a right click on the icon";
+    test::PressKey(VK_DOWN);
+    test::PressKey(VK_DOWN);
+    test::PressKey(VK_RETURN);
+    HWND about = WaitForAboutBox(app);
+    ASSERT_TRUE(about) << "About.. did not open the About box";
+    test::ClickAt(TextCentre(about, L"Tavelin - Pellumry v4.0"));
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); })) << "a click on the text closes the box";
+    EXPECT_FALSE(app.HasExited());
+
+    // Three times down passes the separator and lands on Exit.
+    ASSERT_TRUE(OpenTrayMenu(app));
+    test::PressKey(VK_DOWN);
+    test::PressKey(VK_DOWN);
+    test::PressKey(VK_DOWN);
+    test::PressKey(VK_RETURN);
+    ASSERT_TRUE(app.HasExited(5000)) << "Exit did not end the program";
+    EXPECT_EQ(app.ExitCode(), 0u);
+    EXPECT_TRUE(WaitFor([] { return !test::TrayIconShown(); }, 3000)) << "the icon must go with the program";
+}
+
+TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCapture) {
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    ::PostMessageW(app.MainWindow(), kTrayCallback, 0, WM_LBUTTONUP);
+    HWND about = WaitForAboutBox(app);
+    ASSERT_TRUE(about);
+    wchar_t text[256] = {};
+    ::GetWindowTextW(::GetWindow(about, GW_CHILD), text, 256);
+
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([] { return !Captures().empty(); })) << "the box must not stop the hotkeys";
+    EXPECT_TRUE(::IsWindow(about));
+
+    test::ClickAt(TextCentre(about, L"\t  HotKeys"));
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); })) << "a click on the hotkey text closes the box";
+
+    // Opened from the system menu's entry too, and closed by a click on empty space.
+    ::PostMessageW(app.MainWindow(), WM_SYSCOMMAND, 0x0010, 0);
+    about = WaitForAboutBox(app);
+    ASSERT_TRUE(about);
+    RECT client;
+    ::GetClientRect(about, &client);
+    POINT corner{client.right - 4, client.bottom - 4};
+    ::ClientToScreen(about, &corner);
+    test::ClickAt(corner);
+    EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); }));
+}
+
+TEST_F(TavelinApp, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    // What an Explorer restart does to the icon: the shell forgets it.
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = app.MainWindow();
+    icon.uID = 0;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &icon));
+    ASSERT_TRUE(WaitFor([] { return !test::TrayIconShown(); }, 3000));
+    ::PostMessageW(app.MainWindow(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitFor([] { return test::TrayIconShown(); }, 3000));
+}
+
+}  // namespace
+}  // namespace tavelin

@@ -1,0 +1,177 @@
+#include "tests/support/desktop_driver.h"
+
+#include <algorithm>
+
+namespace tavelin::test {
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start > timeoutMs) return condition();
+        // The driver's own windows must paint while it waits.
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+        ::Sleep(20);
+    }
+    return true;
+}
+
+std::wstring TavelinExePath() {
+    // The build passes the Linux path; Wine shows the Linux root as drive Z:.
+    std::string linuxPath = TAVELIN_EXE_LINUX_PATH;
+    std::wstring path = L"Z:";
+    for (char c : linuxPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    return path;
+}
+
+TavelinProcess::~TavelinProcess() {
+    if (m_process.hProcess) {
+        if (!HasExited()) {
+            ::TerminateProcess(m_process.hProcess, 1);
+            ::WaitForSingleObject(m_process.hProcess, 5000);
+        }
+        ::CloseHandle(m_process.hThread);
+        ::CloseHandle(m_process.hProcess);
+    }
+}
+
+bool TavelinProcess::Start() {
+    std::wstring commandLine = L"\"" + TavelinExePath() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &m_process)) {
+        return false;
+    }
+    ::WaitForInputIdle(m_process.hProcess, 10000);
+    return WaitFor([this] {
+        m_mainWindow = FindWindowOf(L"#32770", L"Tavelin");
+        return m_mainWindow != nullptr && TrayIconShown();
+    });
+}
+
+bool TavelinProcess::HasExited(DWORD waitMs) const {
+    return ::WaitForSingleObject(m_process.hProcess, waitMs) == WAIT_OBJECT_0;
+}
+
+DWORD TavelinProcess::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(m_process.hProcess, &code);
+    return code;
+}
+
+namespace {
+struct WindowSearch {
+    DWORD processId;
+    const wchar_t* className;
+    const wchar_t* caption;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId) return TRUE;
+    if (search->visibleOnly && !::IsWindowVisible(window)) return TRUE;
+    if (search->className && ClassOf(window) != search->className) return TRUE;
+    if (search->caption) {
+        wchar_t text[256] = {};
+        ::GetWindowTextW(window, text, 256);
+        if (std::wstring(text) != search->caption) return TRUE;
+    }
+    search->found.push_back(window);
+    return TRUE;
+}
+}  // namespace
+
+HWND TavelinProcess::FindWindowOf(const wchar_t* className, const wchar_t* caption) const {
+    WindowSearch search{m_process.dwProcessId, className, caption, false, {}};
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found.empty() ? nullptr : search.found.front();
+}
+
+std::vector<HWND> TavelinProcess::VisibleWindows() const {
+    WindowSearch search{m_process.dwProcessId, nullptr, nullptr, true, {}};
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+namespace {
+void Send(std::vector<INPUT> inputs) {
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    ::Sleep(50);
+}
+
+INPUT Key(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+}  // namespace
+
+void PressWindowsKeyWith(WORD key) {
+    Send({Key(VK_LWIN, false), Key(key, false), Key(key, true), Key(VK_LWIN, true)});
+}
+
+void PressKey(WORD key) { Send({Key(key, false), Key(key, true)}); }
+
+void ClickAt(POINT point) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = (point.x * 65536 + width / 2) / width;
+    move.mi.dy = (point.y * 65536 + height / 2) / height;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    INPUT down = move;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    INPUT up = move;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    Send({move, down, up});
+}
+
+bool TrayIconShown() {
+    // The first icon of the virtual desktop's notification area sits in the bottom-right
+    // corner; Wine offers no way to ask the shell for it, so look at its pixels against the
+    // taskbar's own colour further left.
+    HDC screen = ::GetDC(nullptr);
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    const COLORREF taskbar = ::GetPixel(screen, width - 200, height - 2);
+    int differing = 0;
+    for (int y = height - 18; y < height - 2; ++y)
+        for (int x = width - 18; x < width - 2; ++x)
+            if (::GetPixel(screen, x, y) != taskbar) ++differing;
+    ::ReleaseDC(nullptr, screen);
+    return differing > 64;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    return name;
+}
+
+namespace {
+BOOL CALLBACK CollectToolTip(HWND window, LPARAM parameter) {
+    if (ClassOf(window) == L"tooltips_class32" && ::IsWindowVisible(window)) {
+        wchar_t text[512] = {};
+        ::SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text),
+                              SMTO_ABORTIFHUNG, 1000, nullptr);
+        reinterpret_cast<std::vector<std::wstring>*>(parameter)->push_back(text);
+    }
+    return TRUE;
+}
+}  // namespace
+
+std::vector<std::wstring> VisibleToolTipTexts() {
+    std::vector<std::wstring> texts;
+    ::EnumWindows(CollectToolTip, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+}  // namespace tavelin::test

@@ -1,0 +1,56 @@
+// Drives the real Tavelin.exe from a second process, as a user's keys and clicks would.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tavelin::test {
+
+// Polls until the condition holds or the time is up; returns the condition's last answer.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+
+// The Windows path of the Tavelin.exe that this build made.
+std::wstring TavelinExePath();
+
+class TavelinProcess {
+public:
+    TavelinProcess() = default;
+    ~TavelinProcess();
+    TavelinProcess(const TavelinProcess&) = delete;
+    TavelinProcess& operator=(const TavelinProcess&) = delete;
+
+    // Starts the program and waits until its main window and tray icon are up.
+    bool Start();
+    HWND MainWindow() const { return m_mainWindow; }
+    DWORD ProcessId() const { return m_process.dwProcessId; }
+    bool HasExited(DWORD waitMs = 0) const;
+    DWORD ExitCode() const;
+    // The program's top-level window with this class and caption, visible or not.
+    HWND FindWindowOf(const wchar_t* className, const wchar_t* caption) const;
+    // All of the program's visible top-level windows.
+    std::vector<HWND> VisibleWindows() const;
+
+private:
+    PROCESS_INFORMATION m_process{};
+    HWND m_mainWindow = nullptr;
+};
+
+// Windows key + `key`, pressed and released through SendInput.
+void PressWindowsKeyWith(WORD key);
+// A key pressed and released through SendInput.
+void PressKey(WORD key);
+// A left click at a screen point through SendInput.
+void ClickAt(POINT screenPoint);
+
+// Whether the notification area shows an icon in its first place (bottom right).
+bool TrayIconShown();
+// The texts of the visible tool tips and balloons on the desktop.
+std::vector<std::wstring> VisibleToolTipTexts();
+
+// The window's class name.
+std::wstring ClassOf(HWND window);
+
+}  // namespace tavelin::test
