@@ -6,6 +6,7 @@
 #include "capture/screen_capture.h"
 #include "framework/unique_handles.h"
 #include "res/resource.h"
+#include "settings/settings_dialog.h"
 #include "tray/tray_icon.h"
 
 namespace tavelin {
@@ -130,7 +131,10 @@ void CCaptureSaveDlg::OnAbout() {
     about.DoModal();
 }
 
-void CCaptureSaveDlg::OnSettings() {}
+void CCaptureSaveDlg::OnSettings() {
+    CSettingsDialog settings(nullptr);
+    settings.DoModal();
+}
 
 void CCaptureSaveDlg::OnTrayCallback(LPARAM lParam) {
     switch (LOWORD(lParam)) {

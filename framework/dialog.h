@@ -11,6 +11,8 @@ class CDialog : public CWnd {
 public:
     // A parent of null means the application's main window owns the dialog.
     explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    const CRuntimeClass* GetRuntimeClass() const override;
+    static const CRuntimeClass classCDialog;
 
     // Runs the dialog until EndDialog; returns the result given to it (-1 if the dialog
     // could not be created).

@@ -29,10 +29,20 @@ struct MessageMap {
     const MessageMapEntry* Find(UINT message, WPARAM wParam) const;
 };
 
+// Run-time class information: a class's name and its base's, so that an object can be asked
+// what it is. Objects are not created by name.
+struct CRuntimeClass {
+    const char* m_lpszClassName;
+    const CRuntimeClass* m_pBaseClass;
+};
+
 class CCmdTarget {
 public:
+    virtual const CRuntimeClass* GetRuntimeClass() const;
     virtual ~CCmdTarget() = default;
     virtual const MessageMap* GetMessageMap() const;
+    bool IsKindOf(const CRuntimeClass* runtimeClass) const;
+    static const CRuntimeClass classCCmdTarget;
 };
 
 namespace detail {

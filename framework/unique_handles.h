@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <atomic>
 #include <utility>
@@ -112,6 +113,14 @@ struct hglobal {
     static pointer Invalid() { return nullptr; }
     static bool Close(pointer p) { return ::GlobalFree(p) == nullptr; }
 };
+struct cotaskmem {
+    using pointer = void*;
+    static pointer Invalid() { return nullptr; }
+    static bool Close(pointer p) {
+        ::CoTaskMemFree(p);
+        return true;
+    }
+};
 }  // namespace traits
 
 using unique_hdc = unique_any<traits::hdc>;          // DeleteDC
@@ -123,6 +132,7 @@ using unique_hfile = unique_any<traits::hfile>;      // CloseHandle, INVALID_HAN
 using unique_handle = unique_any<traits::handle>;    // CloseHandle, null when empty
 using unique_hlocal = unique_any<traits::hlocal>;    // LocalFree
 using unique_hglobal = unique_any<traits::hglobal>;  // GlobalFree
+using unique_cotaskmem = unique_any<traits::cotaskmem>;  // CoTaskMemFree
 
 // A device context from GetDC/GetWindowDC, which must go back through ReleaseDC with its window.
 class unique_window_dc {

@@ -1,5 +1,6 @@
 #include "framework/wnd.h"
 
+#include "framework/dialog.h"
 #include "framework/win_app.h"
 
 namespace tavelin {
@@ -19,6 +20,18 @@ const MessageMapEntry* MessageMap::Find(UINT message, WPARAM wParam) const {
 }
 
 const MessageMap* CCmdTarget::GetMessageMap() const { return nullptr; }
+
+const CRuntimeClass CCmdTarget::classCCmdTarget{"CCmdTarget", nullptr};
+const CRuntimeClass CDialog::classCDialog{"CDialog", &CCmdTarget::classCCmdTarget};
+
+const CRuntimeClass* CCmdTarget::GetRuntimeClass() const { return &classCCmdTarget; }
+const CRuntimeClass* CDialog::GetRuntimeClass() const { return &classCDialog; }
+
+bool CCmdTarget::IsKindOf(const CRuntimeClass* runtimeClass) const {
+    for (const CRuntimeClass* c = GetRuntimeClass(); c; c = c->m_pBaseClass)
+        if (c == runtimeClass) return true;
+    return false;
+}
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (const MessageMap* map = GetMessageMap()) {

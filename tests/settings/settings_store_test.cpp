@@ -13,29 +13,8 @@
 namespace tavelin {
 namespace {
 
-struct StoredValue {
-    bool present = false;
-    DWORD type = 0;
-    std::vector<uint8_t> data;
-    std::wstring Text() const {
-        return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2)
-            .c_str();
-    }
-};
-
-StoredValue Query(const wchar_t* keyPath, const wchar_t* name) {
-    StoredValue value;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-    DWORD size = 0;
-    if (::RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
-        value.present = true;
-        value.data.resize(size);
-        ::RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size);
-    }
-    ::RegCloseKey(key);
-    return value;
-}
+using test::Query;
+using test::StoredValue;
 
 std::vector<std::wstring> ValueNames(const wchar_t* keyPath) {
     std::vector<std::wstring> names;

@@ -98,6 +98,36 @@ std::vector<HWND> TavelinProcess::VisibleWindows() const {
     return search.found;
 }
 
+std::wstring ControlText(HWND dialog, int id) {
+    // GetWindowText would give another process's edit control's first text, not its current.
+    wchar_t text[1024] = {};
+    ::SendMessageW(::GetDlgItem(dialog, id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void SetControlText(HWND dialog, int id, const std::wstring& text) {
+    ::SendMessageW(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+ShownBox WaitForMessageBox(const TavelinProcess& app, DWORD timeoutMs) {
+    ShownBox box;
+    WaitFor([&] {
+        for (HWND window : app.VisibleWindows()) {
+            HWND text = ::GetDlgItem(window, 0xFFFF);  // a message box's text
+            if (ClassOf(window) == L"#32770" && text) {
+                box.window = window;
+                wchar_t caption[256] = {};
+                ::SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(caption));
+                box.caption = caption;
+                box.text = ControlText(window, 0xFFFF);
+                return true;
+            }
+        }
+        return false;
+    }, timeoutMs);
+    return box;
+}
+
 namespace {
 void Send(std::vector<INPUT> inputs) {
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));

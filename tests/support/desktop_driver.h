@@ -38,6 +38,18 @@ private:
     HWND m_mainWindow = nullptr;
 };
 
+// A visible message box of the program: its window, text and whether it asks a question.
+struct ShownBox {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+};
+ShownBox WaitForMessageBox(const TavelinProcess& app, DWORD timeoutMs = 5000);
+
+// A control's text, read across processes.
+std::wstring ControlText(HWND dialog, int id);
+void SetControlText(HWND dialog, int id, const std::wstring& text);
+
 // Windows key + `key`, pressed and released through SendInput.
 void PressWindowsKeyWith(WORD key);
 // A key pressed and released through SendInput.

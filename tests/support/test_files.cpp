@@ -93,6 +93,24 @@ uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at) {
     return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
 
+std::wstring StoredValue::Text() const {
+    return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2).c_str();
+}
+
+StoredValue Query(const wchar_t* keyPath, const wchar_t* name) {
+    StoredValue value;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.present = true;
+        value.data.resize(size);
+        ::RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size);
+    }
+    ::RegCloseKey(key);
+    return value;
+}
+
 void ForgetSettings() {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyPath);

@@ -33,6 +33,15 @@ bool Exists(const std::wstring& path);
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at);
 uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at);
 
+// A registry value under HKEY_CURRENT_USER as it is stored.
+struct StoredValue {
+    bool present = false;
+    DWORD type = 0;
+    std::vector<uint8_t> data;
+    std::wstring Text() const;
+};
+StoredValue Query(const wchar_t* keyPath, const wchar_t* name);
+
 // Removes HKCU\SOFTWARE\Tavelin and the Run value, as before the first start.
 void ForgetSettings();
 // Points the captures at a folder and a base name, with the markers that keep them.

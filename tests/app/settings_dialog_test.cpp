@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/unique_handles.h"
+#include "settings/settings_dialog.h"
+#include "settings/settings_store.h"
+#include "tests/support/desktop_driver.h"
+#include "tests/support/test_files.h"
+
+namespace tavelin {
+namespace {
+
+using test::TavelinProcess;
+using test::WaitFor;
+
+constexpr int kAutoStart = 1001, kSaveClose = 1004, kPath = 1006, kBrowse = 1007, kName = 1008,
+              kRestore = 1009;
+
+HWND OpenSettings(const TavelinProcess& app) {
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32780, 0);
+    HWND dialog = nullptr;
+    WaitFor([&] {
+        dialog = app.FindWindowOf(L"#32770", L"Tavelin settings");
+        return dialog && ::IsWindowVisible(dialog);
+    });
+    return dialog;
+}
+
+int CheckOf(HWND dialog, int id) {
+    return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0));
+}
+
+void Click(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+bool Closed(HWND dialog) { return WaitFor([&] { return !::IsWindow(dialog); }, 5000); }
+
+bool Present(const wchar_t* name) { return test::Query(kSettingsKeyPath, name).present; }
+
+std::wstring Stored(const wchar_t* name) { return test::Query(kSettingsKeyPath, name).Text(); }
+
+// Saves the given folder and name through the dialog.
+void SaveThroughDialog(const TavelinProcess& app, const std::wstring& folder, const std::wstring& name) {
+    HWND dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    test::SetControlText(dialog, kPath, folder);
+    test::SetControlText(dialog, kName, name);
+    Click(dialog, kSaveClose);
+    ASSERT_TRUE(Closed(dialog));
+}
+
+class SettingsDialog : public testing::Test {
+protected:
+    void SetUp() override { test::ForgetSettings(); }
+    void TearDown() override { test::ForgetSettings(); }
+};
+
+TEST_F(SettingsDialog, OpensWithWhatIsStored) {
+    test::UseCaptureFolder(L"D:\\captures", L"Mine");
+    {
+        TavelinProcess app;  // its start writes the Run value: no NoAutoStart yet
+        ASSERT_TRUE(app.Start());
+        HWND dialog = OpenSettings(app);
+        ASSERT_TRUE(dialog) << "the Settings command opens no dialog";
+        EXPECT_EQ(test::ControlText(dialog, kPath), L"D:\\captures");
+        EXPECT_EQ(test::ControlText(dialog, kName), L"Mine");
+        EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_CHECKED);
+        EXPECT_EQ(CheckOf(dialog, kRestore), BST_UNCHECKED);
+        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(Closed(dialog));
+    }
+    {
+        // The Run value is gone and NoAutoStart keeps it gone.
+        const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+        WriteMarker(settings.get(), kNoAutoStartValue);
+        const unique_hkey run = OpenUserKey(kRunKeyPath);
+        DeleteValue(run.get(), kRunValueName);
+        TavelinProcess app;
+        ASSERT_TRUE(app.Start());
+        HWND dialog = OpenSettings(app);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_UNCHECKED);
+        // A Run value that names another program still counts.
+        WriteText(run.get(), kRunValueName, L"C:\\elsewhere\\other.exe");
+        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(Closed(dialog));
+        dialog = OpenSettings(app);
+        EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_CHECKED);
+    }
+}
+
+TEST_F(SettingsDialog, SavingStartWithWindows) {
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    HWND dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    Click(dialog, kAutoStart);  // unchecks
+    Click(dialog, kSaveClose);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_FALSE(test::Query(kRunKeyPath, kRunValueName).present);
+    const test::StoredValue marker = test::Query(kSettingsKeyPath, kNoAutoStartValue);
+    ASSERT_TRUE(marker.present);
+    EXPECT_EQ(marker.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(marker.data, (std::vector<uint8_t>{1, 0, 0, 0}));
+    EXPECT_TRUE(Present(kNoDefaultValue)) << "saved without the restore box";
+
+    dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_UNCHECKED);
+    Click(dialog, kAutoStart);
+    Click(dialog, kSaveClose);
+    ASSERT_TRUE(Closed(dialog));
+    const test::StoredValue run = test::Query(kRunKeyPath, kRunValueName);
+    ASSERT_TRUE(run.present);
+    EXPECT_EQ(run.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(run.Text(), test::TavelinExePath());
+    EXPECT_EQ(run.data.size(), 2 * run.Text().size() + 2);
+    EXPECT_FALSE(Present(kNoAutoStartValue));
+}
+
+// Only the desktop folder itself counts as the default folder: every other folder must
+// survive the next start.
+TEST_F(SettingsDialog, EveryFolderButTheDesktopItselfIsKept) {
+    const std::wstring desktop = test::DesktopFolder();
+    std::wstring shouted = desktop;
+    for (auto& c : shouted) c = static_cast<wchar_t>(::towupper(c));
+    struct Case {
+        std::wstring folder;
+        bool isDesktop;
+    };
+    const std::vector<Case> cases = {
+        {desktop, true},
+        {shouted + L"\\", true},
+        {desktop + L"\\Captures", false},
+        {L"C:\\Users\\me\\Desktop stuff", false},
+        {L"D:\\elsewhere", false},
+        {L"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.folder));
+        {
+            TavelinProcess app;
+            ASSERT_TRUE(app.Start());
+            SaveThroughDialog(app, c.folder, L"Shot");
+            EXPECT_EQ(Present(kNoDesktopSaveValue), !c.isDesktop);
+            EXPECT_EQ(Stored(kJpgPathValue), c.folder);
+            EXPECT_EQ(test::Query(kSettingsKeyPath, kJpgPathValue).data.size(), 2 * c.folder.size() + 2);
+        }
+        TavelinProcess next;
+        ASSERT_TRUE(next.Start());
+        EXPECT_EQ(Stored(kJpgPathValue), c.isDesktop ? desktop : c.folder) << "after the next start";
+    }
+}
+
+TEST_F(SettingsDialog, NamesAndLengths) {
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    SaveThroughDialog(app, L"D:\\x", L"Shot");
+    EXPECT_FALSE(Present(kNoJpgNameStyleValue));
+    SaveThroughDialog(app, L"D:\\x", L"shot");
+    EXPECT_TRUE(Present(kNoJpgNameStyleValue)) << "a name differing in case is the user's own";
+    EXPECT_EQ(Stored(kJpgNameValue), L"shot");
+    SaveThroughDialog(app, L"D:\\x", L"");
+    EXPECT_TRUE(Present(kNoJpgNameStyleValue));
+    EXPECT_EQ(test::Query(kSettingsKeyPath, kJpgNameValue).data.size(), 2u);
+
+    SaveThroughDialog(app, std::wstring(300, L'f'), std::wstring(150, L'n'));
+    EXPECT_EQ(Stored(kJpgPathValue), std::wstring(259, L'f'));
+    EXPECT_EQ(Stored(kJpgNameValue), std::wstring(99, L'n'));
+}
+
+TEST_F(SettingsDialog, RestoringDefaults) {
+    test::UseCaptureFolder(L"D:\\mine", L"Mine");
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    WriteMarker(settings.get(), kNoAutoStartValue);
+    WriteMarker(settings.get(), kNoDefaultValue);
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+
+    HWND dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_UNCHECKED);
+    Click(dialog, kRestore);
+    EXPECT_EQ(test::ControlText(dialog, kPath), test::DesktopFolder());
+    EXPECT_EQ(test::ControlText(dialog, kName), L"Shot");
+    EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_CHECKED);
+    EXPECT_FALSE(Present(kNoDefaultValue)) << "deleted at the click, before any save";
+
+    // Closing asks; No closes without saving.
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    test::ShownBox box = test::WaitForMessageBox(app);
+    ASSERT_TRUE(box.window) << "no question on close";
+    EXPECT_EQ(box.caption, L"Tavelin");
+    EXPECT_EQ(box.text, L"Restore default settings checked, Do you want to save changes? ");
+    ::PostMessageW(::GetDlgItem(box.window, IDNO), BM_CLICK, 0, 0);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_EQ(Stored(kJpgPathValue), L"D:\\mine");
+    EXPECT_EQ(Stored(kJpgNameValue), L"Mine");
+    EXPECT_FALSE(Present(kNoDefaultValue));
+
+    // Yes saves what the fields show.
+    dialog = OpenSettings(app);
+    Click(dialog, kRestore);
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    box = test::WaitForMessageBox(app);
+    ASSERT_TRUE(box.window);
+    ::PostMessageW(::GetDlgItem(box.window, IDYES), BM_CLICK, 0, 0);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_EQ(Stored(kJpgPathValue), test::DesktopFolder());
+    EXPECT_EQ(Stored(kJpgNameValue), L"Shot");
+    EXPECT_FALSE(Present(kNoDesktopSaveValue));
+    EXPECT_FALSE(Present(kNoJpgNameStyleValue));
+    EXPECT_FALSE(Present(kNoAutoStartValue));
+    EXPECT_FALSE(Present(kNoDefaultValue));
+
+    // Escape never asks, and saves nothing.
+    test::UseCaptureFolder(L"D:\\again", L"Again");
+    dialog = OpenSettings(app);
+    Click(dialog, kRestore);
+    ::PostMessageW(::GetDlgItem(dialog, kName), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_FALSE(test::WaitForMessageBox(app, 800).window);
+    EXPECT_EQ(Stored(kJpgPathValue), L"D:\\again");
+
+    // Closing without the restore box asks nothing and saves nothing.
+    dialog = OpenSettings(app);
+    test::SetControlText(dialog, kName, L"Changed");
+    ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_EQ(Stored(kJpgNameValue), L"Again");
+}
+
+TEST_F(SettingsDialog, CancellingTheFolderPickerKeepsTheFolder) {
+    test::UseCaptureFolder(L"D:\\keep me", L"Shot");
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    HWND dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    ::PostMessageW(::GetDlgItem(dialog, kBrowse), BM_CLICK, 0, 0);
+    HWND picker = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND window : app.VisibleWindows())
+            if (window != dialog && test::ClassOf(window) == L"#32770") picker = window;
+        return picker != nullptr;
+    })) << "no folder picker";
+    ::PostMessageW(::GetDlgItem(picker, IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(picker); }));
+    EXPECT_EQ(test::ControlText(dialog, kPath), L"D:\\keep me");
+}
+
+TEST_F(SettingsDialog, TheNextCaptureUsesWhatWasSaved) {
+    test::TempFolder folder;
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    SaveThroughDialog(app, folder.Path(), L"Alpha");
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([&] {
+        const auto names = folder.Names();
+        return !names.empty() && names[0].rfind(L"Alpha-1.", 0) == 0;
+    })) << "no Alpha-1 in the saved folder";
+}
+
+TEST(SettingsRules, TheDesktopFolderItself) {
+    EXPECT_TRUE(IsDesktopFolder(L"C:\\Users\\me\\Desktop", L"C:\\Users\\me\\Desktop"));
+    EXPECT_TRUE(IsDesktopFolder(L"c:\\users\\ME\\desktop\\", L"C:\\Users\\me\\Desktop"));
+    EXPECT_TRUE(IsDesktopFolder(L"C:\\Users\\\x00C9mile\\Desktop", L"C:\\USERS\\\x00E9MILE\\DESKTOP"));
+    EXPECT_FALSE(IsDesktopFolder(L"C:\\Users\\me\\Desktop\\Shots", L"C:\\Users\\me\\Desktop"));
+    EXPECT_FALSE(IsDesktopFolder(L"D:\\Desktop", L"C:\\Users\\me\\Desktop"));
+    EXPECT_FALSE(IsDesktopFolder(L"", L"C:\\Users\\me\\Desktop"));
+    EXPECT_FALSE(IsDesktopFolder(L"\\", L"\\"));
+}
+
+}  // namespace
+}  // namespace tavelin
