@@ -252,8 +252,9 @@ HRESULT CImage::Save(const wchar_t* path, REFGUID fileType) const {
         std::vector<const wchar_t*> patternLists;
         for (UINT i = 0; i < count; ++i) patternLists.push_back(encoders[i].FilenameExtension);
         const int chosen = ChooseEncoderByExtension(
-            patternLists, ::PathFindExtensionW(path),
-            [](const std::wstring& name) { return std::wstring(::PathFindExtensionW(name.c_str())); });
+            patternLists, ::PathFindExtensionW(path), [](const std::wstring& name) {
+                return std::wstring(::PathFindExtensionW(name.c_str()));
+            });
         if (chosen >= 0) encoder = &encoders[chosen].Clsid;
     } else {
         for (UINT i = 0; i < count && !encoder; ++i) {

@@ -67,26 +67,34 @@ struct EncoderParameters;
 }  // namespace tavelin::gdiplus
 
 extern "C" {
-int WINAPI GdiplusStartup(ULONG_PTR* token, const tavelin::gdiplus::GdiplusStartupInput* input, void* output);
+int WINAPI GdiplusStartup(ULONG_PTR* token, const tavelin::gdiplus::GdiplusStartupInput* input,
+                          void* output);
 void WINAPI GdiplusShutdown(ULONG_PTR token);
 int WINAPI GdipCreateBitmapFromFile(const WCHAR* file, tavelin::gdiplus::GpBitmap** bitmap);
 int WINAPI GdipCreateBitmapFromScan0(INT width, INT height, INT stride, INT format, BYTE* scan0,
                                      tavelin::gdiplus::GpBitmap** bitmap);
-int WINAPI GdipCreateBitmapFromHBITMAP(HBITMAP hbitmap, HPALETTE palette, tavelin::gdiplus::GpBitmap** bitmap);
+int WINAPI GdipCreateBitmapFromHBITMAP(HBITMAP hbitmap, HPALETTE palette,
+                                       tavelin::gdiplus::GpBitmap** bitmap);
 int WINAPI GdipDisposeImage(tavelin::gdiplus::GpImage* image);
 int WINAPI GdipGetImagePixelFormat(tavelin::gdiplus::GpImage* image, INT* format);
 int WINAPI GdipGetImageWidth(tavelin::gdiplus::GpImage* image, UINT* width);
 int WINAPI GdipGetImageHeight(tavelin::gdiplus::GpImage* image, UINT* height);
 int WINAPI GdipGetImagePaletteSize(tavelin::gdiplus::GpImage* image, INT* size);
-int WINAPI GdipGetImagePalette(tavelin::gdiplus::GpImage* image, tavelin::gdiplus::ColorPalette* palette, INT size);
-int WINAPI GdipBitmapLockBits(tavelin::gdiplus::GpBitmap* bitmap, const tavelin::gdiplus::GpRect* rect, UINT flags, INT format,
+int WINAPI GdipGetImagePalette(tavelin::gdiplus::GpImage* image,
+                               tavelin::gdiplus::ColorPalette* palette, INT size);
+int WINAPI GdipBitmapLockBits(tavelin::gdiplus::GpBitmap* bitmap,
+                              const tavelin::gdiplus::GpRect* rect, UINT flags, INT format,
                               tavelin::gdiplus::BitmapData* data);
-int WINAPI GdipBitmapUnlockBits(tavelin::gdiplus::GpBitmap* bitmap, tavelin::gdiplus::BitmapData* data);
-int WINAPI GdipGetImageGraphicsContext(tavelin::gdiplus::GpImage* image, tavelin::gdiplus::GpGraphics** graphics);
-int WINAPI GdipDrawImageI(tavelin::gdiplus::GpGraphics* graphics, tavelin::gdiplus::GpImage* image, INT x, INT y);
+int WINAPI GdipBitmapUnlockBits(tavelin::gdiplus::GpBitmap* bitmap,
+                                tavelin::gdiplus::BitmapData* data);
+int WINAPI GdipGetImageGraphicsContext(tavelin::gdiplus::GpImage* image,
+                                       tavelin::gdiplus::GpGraphics** graphics);
+int WINAPI GdipDrawImageI(tavelin::gdiplus::GpGraphics* graphics, tavelin::gdiplus::GpImage* image,
+                          INT x, INT y);
 int WINAPI GdipDeleteGraphics(tavelin::gdiplus::GpGraphics* graphics);
 int WINAPI GdipGetImageEncodersSize(UINT* count, UINT* size);
 int WINAPI GdipGetImageEncoders(UINT count, UINT size, tavelin::gdiplus::ImageCodecInfo* encoders);
-int WINAPI GdipSaveImageToFile(tavelin::gdiplus::GpImage* image, const WCHAR* file, const CLSID* encoder,
+int WINAPI GdipSaveImageToFile(tavelin::gdiplus::GpImage* image, const WCHAR* file,
+                               const CLSID* encoder,
                                const tavelin::gdiplus::EncoderParameters* parameters);
 }

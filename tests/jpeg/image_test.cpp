@@ -227,7 +227,8 @@ constexpr int kAlphaWidth = 48;
 constexpr int kAlphaHeight = 20;
 uint32_t AlphaPixel(int x, int y) {
     const uint32_t alpha = x < 16 ? 0 : x < 32 ? 128 : 255;
-    return alpha << 24 | static_cast<uint32_t>(x * 5) << 16 | static_cast<uint32_t>(y * 12) << 8 | 0x60;
+    return alpha << 24 | static_cast<uint32_t>(x * 5) << 16 | static_cast<uint32_t>(y * 12) << 8 |
+           0x60;
 }
 void WriteAlphaPng(const std::wstring& path) {
     ULONG_PTR token = 0;
@@ -262,7 +263,8 @@ TEST(Image, PictureWithAlphaIsHeldAndSavedAsArgb) {
         int wrongAlpha = 0;
         for (int y = 0; y < kAlphaHeight; ++y) {
             for (int x = 0; x < kAlphaWidth; ++x) {
-                const uint8_t* pixel = image.GetBits() + static_cast<ptrdiff_t>(y) * image.GetPitch() + 4 * x;
+                const uint8_t* pixel =
+                    image.GetBits() + static_cast<ptrdiff_t>(y) * image.GetPitch() + 4 * x;
                 if (pixel[3] != AlphaPixel(x, y) >> 24) ++wrongAlpha;
             }
         }
@@ -328,24 +330,39 @@ TEST(Image, ExtensionsAgainstEncoderPatterns) {
         int encoder;
     };
     const Row rows[] = {
-        {L"C:\\a\\Shot-1.jpg", 1}, {L"x.JPG", 1},   {L"x.jPeG", 1}, {L"x.jfif", 1},
-        {L"x.Jpe", 1},             {L"x.rle", 0},   {L"x.tif", 3},  {L"x.png", 4},
-        {L"x.gif.png", 4},         {L"x.xyz", -1},  {L"x", -1},     {L"C:\\a.jpg\\x", -1},
-        {L"x.jp", -1},             {L"x.jpgx", -1}, {L".jpg", 1},
+        {L"C:\\a\\Shot-1.jpg", 1},
+        {L"x.JPG", 1},
+        {L"x.jPeG", 1},
+        {L"x.jfif", 1},
+        {L"x.Jpe", 1},
+        {L"x.rle", 0},
+        {L"x.tif", 3},
+        {L"x.png", 4},
+        {L"x.gif.png", 4},
+        {L"x.xyz", -1},
+        {L"x", -1},
+        {L"C:\\a.jpg\\x", -1},
+        {L"x.jp", -1},
+        {L"x.jpgx", -1},
+        {L".jpg", 1},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(ChooseEncoderByExtension(lists, extensionOf(row.target), extensionOf), row.encoder)
+        EXPECT_EQ(ChooseEncoderByExtension(lists, extensionOf(row.target), extensionOf),
+                  row.encoder)
             << std::string(row.target, row.target + std::wcslen(row.target));
     }
     // A name without an extension matches only a pattern that has none either.
-    EXPECT_EQ(ChooseEncoderByExtension({L"*.GIF", L"*;*.RAW"}, extensionOf(L"C:\\x\\raw"), extensionOf), 1);
+    EXPECT_EQ(
+        ChooseEncoderByExtension({L"*.GIF", L"*;*.RAW"}, extensionOf(L"C:\\x\\raw"), extensionOf),
+        1);
     // The first encoder that lists the extension wins.
     EXPECT_EQ(ChooseEncoderByExtension({L"*.a", L"*.JPG", L"*.jpg"}, L".jpg", extensionOf), 1);
 }
 
 TEST(Image, MissingOrNonImageSourceWritesNothing) {
     test::TempFolder folder;
-    test::WriteBytes(folder.File(L"text.bmp"), {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+    test::WriteBytes(folder.File(L"text.bmp"),
+                     {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
     for (const wchar_t* source : {L"missing.bmp", L"text.bmp"}) {
         const CodecGuardState before = ReadCodecGuard();
         const std::wstring jpg = folder.File(std::wstring(source) + L".jpg");
