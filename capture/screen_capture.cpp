@@ -1,10 +1,12 @@
 #include "capture/screen_capture.h"
 
 #include <cwchar>
+#include <optional>
 
 #include "capture/bmp_layout.h"
 #include "capture/capture_names.h"
 #include "capture/capture_rect.h"
+#include "capture/image.h"
 #include "framework/message_box.h"
 #include "framework/unique_handles.h"
 #include "settings/settings_store.h"
@@ -106,6 +108,9 @@ void CScreenCapture::CaptureAndSave(const RECT& rect) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
 
+    // Declared first so that it goes last: its destruction shuts the codec down, after the
+    // capture's own GDI objects are released.
+    std::optional<CImage> image;
     unique_hdc display(::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     unique_hdc memory(::CreateCompatibleDC(display.get()));
     unique_hbitmap bitmap(::CreateCompatibleBitmap(display.get(), width, height));
@@ -134,10 +139,19 @@ void CScreenCapture::CaptureAndSave(const RECT& rect) {
 
     writeBMP(bitmap.get(), memory.get(), bmpName);
 
+    // Neither result matters here: a failed conversion just leaves no JPEG.
+    image.emplace();
+    image->Load(bmpName);
+    image->Save(jpgName, GUID_NULL);
+    // The name was free when the number was taken, so whatever stands there now is this
+    // capture's own temporary file, complete or not.
+    ::DeleteFileW(bmpName);
+
     selected.reset();
     memory.reset();
     display.reset();
     bitmap.reset();
+    image.reset();
 }
 
 }  // namespace tavelin

@@ -7,8 +7,9 @@ namespace tavelin {
 
 class CScreenCapture {
 public:
-    // Copies the rectangle off the display and writes it as folder\name-n.bmp, with the folder
-    // and base name read afresh from the settings, and n the next number free in that folder.
+    // Copies the rectangle off the display and saves it as folder\name-n.jpg, by way of a
+    // temporary folder\name-n.bmp that is deleted again, with the folder and base name read
+    // afresh from the settings, and n the next number under which neither file exists.
     void CaptureAndSave(const RECT& rect);
 
     // Writes the bitmap, read through the device context it is selected into, as an

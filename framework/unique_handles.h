@@ -11,6 +11,8 @@
 #include <atomic>
 #include <utility>
 
+#include "framework/gdiplus_flat.h"
+
 namespace tavelin {
 
 template <typename Traits>
@@ -121,6 +123,17 @@ struct cotaskmem {
         return true;
     }
 };
+// Codec bitmaps and graphics of GDI+; all must be gone before the codec shuts down.
+struct gpbitmap {
+    using pointer = gdiplus::GpBitmap*;
+    static pointer Invalid() { return nullptr; }
+    static bool Close(pointer p) { return ::GdipDisposeImage(p) == gdiplus::kOk; }
+};
+struct gpgraphics {
+    using pointer = gdiplus::GpGraphics*;
+    static pointer Invalid() { return nullptr; }
+    static bool Close(pointer p) { return ::GdipDeleteGraphics(p) == gdiplus::kOk; }
+};
 }  // namespace traits
 
 using unique_hdc = unique_any<traits::hdc>;          // DeleteDC
@@ -132,7 +145,9 @@ using unique_hfile = unique_any<traits::hfile>;      // CloseHandle, INVALID_HAN
 using unique_handle = unique_any<traits::handle>;    // CloseHandle, null when empty
 using unique_hlocal = unique_any<traits::hlocal>;    // LocalFree
 using unique_hglobal = unique_any<traits::hglobal>;  // GlobalFree
-using unique_cotaskmem = unique_any<traits::cotaskmem>;  // CoTaskMemFree
+using unique_cotaskmem = unique_any<traits::cotaskmem>;    // CoTaskMemFree
+using unique_gpbitmap = unique_any<traits::gpbitmap>;      // GdipDisposeImage
+using unique_gpgraphics = unique_any<traits::gpgraphics>;  // GdipDeleteGraphics
 
 // A device context from GetDC/GetWindowDC, which must go back through ReleaseDC with its window.
 class unique_window_dc {

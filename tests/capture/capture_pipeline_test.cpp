@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "capture/capture_rect.h"
+#include "capture/image.h"
 #include "capture/screen_capture.h"
 #include "framework/unique_handles.h"
 #include "settings/settings_store.h"
@@ -19,7 +23,27 @@ namespace {
 
 const RECT kScreen{0, 0, 1366, 768};
 
-// The number in "Shot-12.bmp".
+int ChannelDistance(uint32_t a, uint32_t b) {
+    int worst = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255));
+        worst = std::max(worst, d);
+    }
+    return worst;
+}
+
+// A finished capture: a JPEG of the given size that an independent decoder reads.
+void ExpectJpegCapture(const std::wstring& path, unsigned width, unsigned height) {
+    const std::vector<uint8_t> bytes = test::ReadBytes(path);
+    ASSERT_GT(bytes.size(), 3u) << "no capture file";
+    EXPECT_TRUE(bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) << "not a JPEG file";
+    const test::DecodedImage image = test::DecodeWithGdiplus(path);
+    ASSERT_TRUE(image.ok);
+    EXPECT_EQ(image.width, width);
+    EXPECT_EQ(image.height, height);
+}
+
+// The number in "Shot-12.jpg".
 int NumberOf(const std::wstring& name) {
     const size_t dash = name.rfind(L'-');
     return std::stoi(name.substr(dash + 1));
@@ -48,16 +72,15 @@ TEST_F(CapturePipeline, WholeScreenBecomesTheNextNumberedFile) {
     test::TempFolder folder;
     const int first = CaptureOnceInto(folder);
     ASSERT_GT(first, 0);
-    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(first) + L".bmp"});
-    const test::DecodedImage image = test::DecodeWithGdiplus(folder.File(folder.Names()[0]));
-    ASSERT_TRUE(image.ok);
-    EXPECT_EQ(image.width, 1366u);
-    EXPECT_EQ(image.height, 768u);
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(first) + L".jpg"})
+        << "one JPEG, and the temporary BMP is gone";
+    ExpectJpegCapture(folder.File(folder.Names()[0]), 1366, 768);
 
     test::UseCaptureFolder(folder.Path(), L"Other name");
     g_screenCapture.CaptureAndSave(kScreen);
-    EXPECT_TRUE(test::Exists(folder.File(L"Other name-" + std::to_wstring(first + 1) + L".bmp")))
+    EXPECT_TRUE(test::Exists(folder.File(L"Other name-" + std::to_wstring(first + 1) + L".jpg")))
         << "the settings are read afresh and the number moves on";
+    EXPECT_EQ(folder.Names().size(), 2u);
 }
 
 TEST_F(CapturePipeline, ExistingFilesAreNeverReplaced) {
@@ -78,11 +101,9 @@ TEST_F(CapturePipeline, ExistingFilesAreNeverReplaced) {
 
     EXPECT_EQ(test::ReadBytes(folder.File(jpg)), mine);
     EXPECT_EQ(test::ReadBytes(folder.File(bmp)), mine);
-    const std::wstring third = L"Shot-" + std::to_wstring(n + 3) + L".bmp";
-    const std::wstring fourth = L"Shot-" + std::to_wstring(n + 4) + L".bmp";
-    EXPECT_GT(test::ReadBytes(folder.File(third)).size(), 1000000u);
-    EXPECT_GT(test::ReadBytes(folder.File(fourth)).size(), 1000000u);
-    EXPECT_EQ(folder.Names().size(), 4u);
+    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 3) + L".jpg"), 1366, 768);
+    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 4) + L".jpg"), 1366, 768);
+    EXPECT_EQ(folder.Names().size(), 4u) << "the user's two files and two captures, no BMP";
 }
 
 TEST_F(CapturePipeline, RectanglesWithoutAreaAreSkippedWithoutANumber) {
@@ -98,7 +119,7 @@ TEST_F(CapturePipeline, RectanglesWithoutAreaAreSkippedWithoutANumber) {
     EXPECT_TRUE(folder.Names().empty());
     EXPECT_TRUE(boxes.Boxes().empty());
     g_screenCapture.CaptureAndSave(kScreen);
-    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 1) + L".bmp"});
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 1) + L".jpg"});
 }
 
 TEST_F(CapturePipeline, OverlongSettingsFallBackToTheDefaults) {
@@ -108,10 +129,15 @@ TEST_F(CapturePipeline, OverlongSettingsFallBackToTheDefaults) {
     g_screenCapture.CaptureAndSave(RECT{0, 0, 8, 8});
     // Neither text fits its buffer: the desktop and "Shot" stand in for them.
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW((desktop + L"\\Shot-*.bmp").c_str(), &found);
+    HANDLE search = ::FindFirstFileW((desktop + L"\\Shot-*.jpg").c_str(), &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no capture on the desktop";
     ::FindClose(search);
-    ::DeleteFileW((desktop + L"\\" + found.cFileName).c_str());
+    const std::wstring capture = desktop + L"\\" + found.cFileName;
+    ExpectJpegCapture(capture, 8, 8);
+    ::DeleteFileW(capture.c_str());
+    HANDLE leftover = ::FindFirstFileW((desktop + L"\\Shot-*.bmp").c_str(), &found);
+    EXPECT_EQ(leftover, INVALID_HANDLE_VALUE) << "a temporary BMP was left on the desktop";
+    if (leftover != INVALID_HANDLE_VALUE) ::FindClose(leftover);
 }
 
 TEST_F(CapturePipeline, ForegroundWindowRectangle) {
@@ -144,12 +170,14 @@ TEST_F(CapturePipeline, ForegroundWindowRectangle) {
     test::TempFolder folder;
     const int n = CaptureOnceInto(folder, *rect);
     const test::DecodedImage image =
-        test::DecodeWithGdiplus(folder.File(L"Shot-" + std::to_wstring(n) + L".bmp"));
+        test::DecodeWithGdiplus(folder.File(L"Shot-" + std::to_wstring(n) + L".jpg"));
     ASSERT_TRUE(image.ok);
     EXPECT_EQ(image.width, 300u);
     EXPECT_EQ(image.height, 200u);
-    EXPECT_EQ(image.At(0, 0) & 0xFFFFFF, 0x0080FFu);
-    EXPECT_EQ(image.At(299, 199) & 0xFFFFFF, 0x0080FFu);
+    // A flat colour comes through JPEG within a few levels.
+    for (const auto& [x, y] : {std::pair{0u, 0u}, {299u, 0u}, {0u, 199u}, {299u, 199u}, {150u, 100u}}) {
+        EXPECT_LE(ChannelDistance(image.At(x, y), 0x0080FF), 4) << x << "," << y;
+    }
 
     ::DestroyWindow(window);
     ::DeleteObject(windowClass.hbrBackground);
@@ -193,7 +221,47 @@ TEST_F(CapturePipeline, CaptureDuringAMessageBoxGetsItsOwnNumber) {
         EXPECT_EQ(boxes.Boxes()[0].text, L"Could not create file for writing");
     }
     ASSERT_TRUE(g_nestedRan) << "the second capture did not run inside the box";
-    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 2) + L".bmp"});
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 2) + L".jpg"});
+}
+
+TEST_F(CapturePipeline, EachCaptureStartsAndStopsTheCodec) {
+    test::TempFolder folder;
+    test::UseCaptureFolder(folder.Path());
+    const CodecGuardState before = ReadCodecGuard();
+    g_screenCapture.CaptureAndSave(kScreen);
+    EXPECT_FALSE(ReadCodecGuard().started) << "the codec outlived the capture";
+    g_screenCapture.CaptureAndSave(kScreen);
+    const CodecGuardState after = ReadCodecGuard();
+    EXPECT_EQ(after.startups - before.startups, 2);
+    EXPECT_EQ(after.shutdowns - before.shutdowns, 2);
+    EXPECT_FALSE(after.started);
+    EXPECT_EQ(after.liveImages, 0);
+    EXPECT_EQ(folder.Names().size(), 2u);
+}
+
+TEST_F(CapturePipeline, FailedBmpWriteLeavesNoFileAndUsesUpItsNumber) {
+    test::TempFolder probe;
+    const int n = CaptureOnceInto(probe);
+    test::TempFolder folder;
+    test::UseCaptureFolder(folder.File(L"missing"));
+    const CodecGuardState before = ReadCodecGuard();
+    {
+        test::MessageBoxWatcher boxes;
+        g_screenCapture.CaptureAndSave(kScreen);
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, L"Could not create file for writing");
+    }
+    EXPECT_TRUE(folder.Names().empty()) << "neither a BMP nor a JPEG, and no folder made";
+    const CodecGuardState failed = ReadCodecGuard();
+    EXPECT_EQ(failed.startups - before.startups, 1) << "the failed load still started the codec";
+    EXPECT_FALSE(failed.started) << "and the capture's end stopped it";
+
+    test::UseCaptureFolder(folder.Path());
+    g_screenCapture.CaptureAndSave(kScreen);
+    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 2) + L".jpg"})
+        << "the failed capture's number is not used again";
+    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 2) + L".jpg"), 1366, 768);
+    EXPECT_EQ(ReadCodecGuard().startups - failed.startups, 1) << "the next capture starts it afresh";
 }
 
 TEST_F(CapturePipeline, TwoHundredCapturesGiveEverythingBack) {
@@ -201,18 +269,26 @@ TEST_F(CapturePipeline, TwoHundredCapturesGiveEverythingBack) {
     test::UseCaptureFolder(folder.Path());
     auto captureAndClean = [&] {
         g_screenCapture.CaptureAndSave(kScreen);
-        for (const auto& name : folder.Names()) ::DeleteFileW(folder.File(name).c_str());
+        const auto names = folder.Names();
+        ASSERT_EQ(names.size(), 1u);
+        ASSERT_EQ(names[0].substr(names[0].size() - 4), L".jpg");
+        ::DeleteFileW(folder.File(names[0]).c_str());
     };
     for (int i = 0; i < 10; ++i) captureAndClean();  // let the heaps settle
     const long before = test::AnonymousMemoryKiB();
     ASSERT_GT(before, 0) << "cannot read the process's memory";
+    const int startups = ReadCodecGuard().startups;
     for (int i = 0; i < 200; ++i) {
         captureAndClean();
         ASSERT_EQ(unique_hdc::Live() + unique_hbitmap::Live() + unique_select::Live() +
                       unique_hfile::Live() + unique_hlocal::Live() + unique_hglobal::Live() +
-                      unique_hkey::Live(),
+                      unique_hkey::Live() + unique_gpbitmap::Live() + unique_gpgraphics::Live(),
                   0)
             << "after capture " << i;
+        const CodecGuardState guard = ReadCodecGuard();
+        ASSERT_FALSE(guard.started) << "codec still running after capture " << i;
+        ASSERT_EQ(guard.liveImages, 0);
+        ASSERT_EQ(guard.startups, startups + i + 1) << "one start per capture";
     }
     const long after = test::AnonymousMemoryKiB();
     EXPECT_LT(after - before, 1024) << "KiB kept after 200 captures (" << before << " -> " << after << ")";

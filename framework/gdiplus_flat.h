@@ -1,0 +1,100 @@
+// The entries of GDI+'s flat interface that Tavelin uses, declared as gdiplus.dll exports
+// them. MinGW's own GDI+ headers pull in the C++ wrapper classes, which do not build cleanly
+// with our warnings as errors; these few declarations are all the program needs.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace tavelin::gdiplus {
+
+// Opaque codec objects; a bitmap is an image to every call that takes one.
+struct GpImage {};
+struct GpBitmap : GpImage {};
+struct GpGraphics {};
+
+using Status = int;  // 0 is Ok
+using ARGB = uint32_t;
+
+inline constexpr Status kOk = 0;
+inline constexpr UINT kImageLockModeRead = 1;
+
+struct GdiplusStartupInput {
+    UINT32 GdiplusVersion;
+    void* DebugEventCallback;
+    BOOL SuppressBackgroundThread;
+    BOOL SuppressExternalCodecs;
+};
+
+struct GpRect {
+    INT X, Y, Width, Height;
+};
+
+struct BitmapData {
+    UINT Width;
+    UINT Height;
+    INT Stride;
+    INT PixelFormat;
+    void* Scan0;
+    UINT_PTR Reserved;
+};
+
+struct ColorPalette {
+    UINT Flags;
+    UINT Count;
+    ARGB Entries[1];  // Count entries follow
+};
+
+struct ImageCodecInfo {
+    CLSID Clsid;
+    GUID FormatID;
+    const WCHAR* CodecName;
+    const WCHAR* DllName;
+    const WCHAR* FormatDescription;
+    const WCHAR* FilenameExtension;
+    const WCHAR* MimeType;
+    DWORD Flags;
+    DWORD Version;
+    DWORD SigCount;
+    DWORD SigSize;
+    const BYTE* SigPattern;
+    const BYTE* SigMask;
+};
+
+struct EncoderParameters;
+
+}  // namespace tavelin::gdiplus
+
+extern "C" {
+int WINAPI GdiplusStartup(ULONG_PTR* token, const tavelin::gdiplus::GdiplusStartupInput* input,
+                          void* output);
+void WINAPI GdiplusShutdown(ULONG_PTR token);
+int WINAPI GdipCreateBitmapFromFile(const WCHAR* file, tavelin::gdiplus::GpBitmap** bitmap);
+int WINAPI GdipCreateBitmapFromScan0(INT width, INT height, INT stride, INT format, BYTE* scan0,
+                                     tavelin::gdiplus::GpBitmap** bitmap);
+int WINAPI GdipCreateBitmapFromHBITMAP(HBITMAP hbitmap, HPALETTE palette,
+                                       tavelin::gdiplus::GpBitmap** bitmap);
+int WINAPI GdipDisposeImage(tavelin::gdiplus::GpImage* image);
+int WINAPI GdipGetImagePixelFormat(tavelin::gdiplus::GpImage* image, INT* format);
+int WINAPI GdipGetImageWidth(tavelin::gdiplus::GpImage* image, UINT* width);
+int WINAPI GdipGetImageHeight(tavelin::gdiplus::GpImage* image, UINT* height);
+int WINAPI GdipGetImagePaletteSize(tavelin::gdiplus::GpImage* image, INT* size);
+int WINAPI GdipGetImagePalette(tavelin::gdiplus::GpImage* image,
+                               tavelin::gdiplus::ColorPalette* palette, INT size);
+int WINAPI GdipBitmapLockBits(tavelin::gdiplus::GpBitmap* bitmap,
+                              const tavelin::gdiplus::GpRect* rect, UINT flags, INT format,
+                              tavelin::gdiplus::BitmapData* data);
+int WINAPI GdipBitmapUnlockBits(tavelin::gdiplus::GpBitmap* bitmap,
+                                tavelin::gdiplus::BitmapData* data);
+int WINAPI GdipGetImageGraphicsContext(tavelin::gdiplus::GpImage* image,
+                                       tavelin::gdiplus::GpGraphics** graphics);
+int WINAPI GdipDrawImageI(tavelin::gdiplus::GpGraphics* graphics, tavelin::gdiplus::GpImage* image,
+                          INT x, INT y);
+int WINAPI GdipDeleteGraphics(tavelin::gdiplus::GpGraphics* graphics);
+int WINAPI GdipGetImageEncodersSize(UINT* count, UINT* size);
+int WINAPI GdipGetImageEncoders(UINT count, UINT size, tavelin::gdiplus::ImageCodecInfo* encoders);
+int WINAPI GdipSaveImageToFile(tavelin::gdiplus::GpImage* image, const WCHAR* file,
+                               const CLSID* encoder,
+                               const tavelin::gdiplus::EncoderParameters* parameters);
+}
