@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Makes docs/tavelin-desktop.png: Tavelin running under Wine's virtual desktop, with its tray
-# icon, the start-up balloon, the About box (left click on the icon) and the menu (right
-# click). Run it after scripts/test.sh has built everything:  bash docs/make-screenshot.sh
+# Makes the pictures in docs/: Tavelin running under Wine's virtual desktop
+#   tavelin-desktop.png   the tray icon, the start-up balloon, the About box (left click on
+#                         the icon) and the menu (right click);
+#   tavelin-settings.png  the settings dialog, opened from the menu.
+# Run it after scripts/test.sh has built everything:  bash docs/make-screenshot.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVELIN_BUILD:-$root/build}
@@ -13,7 +15,18 @@ build=${TAVELIN_BUILD:-$root/build}
     sleep 1
     xdotool mousemove 1356 758 click 3
     sleep 1
-    import -window root "$2"
+    import -window root "$2/tavelin-desktop.png"
+    xdotool key Escape
+    sleep 0.5
+    xdotool mousemove 683 384 click 1
+    sleep 1
+    xdotool mousemove 1356 758 click 3
+    sleep 0.5
+    xdotool mousemove 1326 696 click 1  # "Settings", the menu'"'"'s first item
+    sleep 1.5
+    import -window root "$TAVELIN_SESSION/settings-full.png"
+    # The dialog is centred on the screen.
+    convert "$TAVELIN_SESSION/settings-full.png" -crop 376x196+496+275 +repage "$2/tavelin-settings.png"
     wineserver -k
-' shot "$build/i686/bin/Tavelin.exe" "$root/docs/tavelin-desktop.png"
-echo "wrote $root/docs/tavelin-desktop.png"
+' shot "$build/i686/bin/Tavelin.exe" "$root/docs"
+echo "wrote $root/docs/tavelin-desktop.png and $root/docs/tavelin-settings.png"
