@@ -12,21 +12,14 @@
 #include "framework/message_box.h"
 #include "framework/unique_handles.h"
 #include "tests/support/gdiplus_decoder.h"
+#include "tests/support/held_resources.h"
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/test_files.h"
 
 namespace tavelin {
 namespace {
 
-void ExpectNothingHeld() {
-    EXPECT_EQ(unique_hdc::Live(), 0);
-    EXPECT_EQ(unique_hbitmap::Live(), 0);
-    EXPECT_EQ(unique_select::Live(), 0);
-    EXPECT_EQ(unique_hfile::Live(), 0);
-    EXPECT_EQ(unique_hlocal::Live(), 0);
-    EXPECT_EQ(unique_hglobal::Live(), 0);
-    EXPECT_EQ(unique_hkey::Live(), 0);
-}
+void ExpectNothingHeld() { EXPECT_EQ(test::HeldResources(), ""); }
 
 // A DIB section with a known picture (and, below 16 bits, a known colour table), selected
 // into a memory device context as the capture pipeline hands its bitmap over.
@@ -98,15 +91,6 @@ struct SourceBitmap {
     uint8_t* pixels = nullptr;
 };
 
-int ChannelDistance(uint32_t a, uint32_t b) {
-    int worst = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255));
-        worst = std::max(worst, d);
-    }
-    return worst;
-}
-
 class BmpWriterDepth : public testing::TestWithParam<int> {};
 
 TEST_P(BmpWriterDepth, FileHoldsTheBitmapExactly) {
@@ -166,7 +150,7 @@ TEST_P(BmpWriterDepth, FileHoldsTheBitmapExactly) {
         int worst = 0;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                worst = std::max(worst, ChannelDistance(decoded.At(x, y) & 0xFFFFFF, source.Color(x, y)));
+                worst = std::max(worst, test::ChannelDistance(decoded.At(x, y) & 0xFFFFFF, source.Color(x, y)));
         EXPECT_LE(worst, bits == 16 ? 8 : 0) << "largest colour difference of a channel";
     }
     ExpectNothingHeld();

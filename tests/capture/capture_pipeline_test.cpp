@@ -15,6 +15,7 @@
 #include "framework/unique_handles.h"
 #include "settings/settings_store.h"
 #include "tests/support/gdiplus_decoder.h"
+#include "tests/support/held_resources.h"
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/test_files.h"
 
@@ -23,14 +24,6 @@ namespace {
 
 const RECT kScreen{0, 0, 1366, 768};
 
-int ChannelDistance(uint32_t a, uint32_t b) {
-    int worst = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255));
-        worst = std::max(worst, d);
-    }
-    return worst;
-}
 
 // A finished capture: a JPEG of the given size that an independent decoder reads.
 void ExpectJpegCapture(const std::wstring& path, unsigned width, unsigned height) {
@@ -176,7 +169,7 @@ TEST_F(CapturePipeline, ForegroundWindowRectangle) {
     EXPECT_EQ(image.height, 200u);
     // A flat colour comes through JPEG within a few levels.
     for (const auto& [x, y] : {std::pair{0u, 0u}, {299u, 0u}, {0u, 199u}, {299u, 199u}, {150u, 100u}}) {
-        EXPECT_LE(ChannelDistance(image.At(x, y), 0x0080FF), 4) << x << "," << y;
+        EXPECT_LE(test::ChannelDistance(image.At(x, y), 0x0080FF), 4) << x << "," << y;
     }
 
     ::DestroyWindow(window);
@@ -280,10 +273,7 @@ TEST_F(CapturePipeline, TwoHundredCapturesGiveEverythingBack) {
     const int startups = ReadCodecGuard().startups;
     for (int i = 0; i < 200; ++i) {
         captureAndClean();
-        ASSERT_EQ(unique_hdc::Live() + unique_hbitmap::Live() + unique_select::Live() +
-                      unique_hfile::Live() + unique_hlocal::Live() + unique_hglobal::Live() +
-                      unique_hkey::Live() + unique_gpbitmap::Live() + unique_gpgraphics::Live(),
-                  0)
+        ASSERT_EQ(test::HeldResources(), "")
             << "after capture " << i;
         const CodecGuardState guard = ReadCodecGuard();
         ASSERT_FALSE(guard.started) << "codec still running after capture " << i;

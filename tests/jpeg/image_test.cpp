@@ -15,17 +15,14 @@
 #include "framework/gdiplus_flat.h"
 #include "framework/unique_handles.h"
 #include "tests/support/gdiplus_decoder.h"
+#include "tests/support/held_resources.h"
 #include "tests/support/test_files.h"
 
 namespace tavelin {
 namespace {
 
 void ExpectNothingHeld() {
-    EXPECT_EQ(unique_hdc::Live(), 0);
-    EXPECT_EQ(unique_hbitmap::Live(), 0);
-    EXPECT_EQ(unique_select::Live(), 0);
-    EXPECT_EQ(unique_gpbitmap::Live(), 0);
-    EXPECT_EQ(unique_gpgraphics::Live(), 0);
+    EXPECT_EQ(test::HeldResources(), "");
     const CodecGuardState guard = ReadCodecGuard();
     EXPECT_FALSE(guard.started) << "the codec outlived the last image object";
     EXPECT_EQ(guard.liveImages, 0);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 // The few entries of GDI+'s flat interface the decoder needs, as gdiplus.dll exports them.
@@ -34,6 +35,16 @@ int WINAPI GdipDisposeImage(void* image);
 }
 
 namespace tavelin::test {
+
+int ChannelDistance(uint32_t a, uint32_t b) {
+    int worst = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int channelA = static_cast<int>((a >> shift) & 255);
+        const int channelB = static_cast<int>((b >> shift) & 255);
+        worst = std::max(worst, channelA > channelB ? channelA - channelB : channelB - channelA);
+    }
+    return worst;
+}
 
 DecodedImage DecodeWithGdiplus(const std::wstring& path) {
     constexpr INT kPixelFormat32bppARGB = 0x0026200A;

@@ -17,4 +17,7 @@ struct DecodedImage {
 
 DecodedImage DecodeWithGdiplus(const std::wstring& path);
 
+// The largest difference of one colour channel between two 0xRRGGBB colours.
+int ChannelDistance(uint32_t a, uint32_t b);
+
 }  // namespace tavelin::test
