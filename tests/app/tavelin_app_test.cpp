@@ -63,6 +63,11 @@ protected:
 };
 
 TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
+    // The taskbar shows up with the first program of the session.
+    HWND probe = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(WaitFor([] { return ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr; }));
+    ::DestroyWindow(probe);
+    const int buttonsBefore = test::VisibleTaskbarButtons();
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
     EXPECT_TRUE(test::TrayIconShown());
@@ -71,6 +76,7 @@ TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
     EXPECT_TRUE(BalloonSays(kBothKeysText));
     EXPECT_FALSE(WaitFor([&] { return ::IsWindowVisible(app.MainWindow()) != FALSE; }, 500));
     EXPECT_TRUE(app.VisibleWindows().empty()) << "no window of the program may show";
+    EXPECT_EQ(test::VisibleTaskbarButtons(), buttonsBefore) << "no taskbar button";
 
     // Seeded before the first capture can happen.
     const unique_hkey settings = OpenUserKey(kSettingsKeyPath);

@@ -180,6 +180,15 @@ bool TrayIconShown() {
     return differing > 64;
 }
 
+int VisibleTaskbarButtons() {
+    int count = 0;
+    HWND taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+    for (HWND child = ::GetWindow(taskbar, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassOf(child) == L"Button" && ::IsWindowVisible(child)) ++count;
+    }
+    return count;
+}
+
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};
     ::GetClassNameW(window, name, 64);

@@ -59,6 +59,10 @@ void ClickAt(POINT screenPoint);
 
 // Whether the notification area shows an icon in its first place (bottom right).
 bool TrayIconShown();
+// The buttons the virtual desktop's taskbar shows: the Start button and one for each window
+// that has a taskbar entry.
+int VisibleTaskbarButtons();
+
 // The texts of the visible tool tips and balloons on the desktop.
 std::vector<std::wstring> VisibleToolTipTexts();
 
