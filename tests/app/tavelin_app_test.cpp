@@ -108,6 +108,26 @@ TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
     EXPECT_TRUE(WaitFor([] { return Captures(L"Shot-*") == std::vector<std::wstring>{L"Shot-1.jpg", L"Shot-2.jpg"}; }));
 }
 
+TEST_F(TavelinApp, AFailedWriteIsReportedAndItsNumberNotReused) {
+    test::TempFolder folder;
+    test::UseCaptureFolder(folder.File(L"gone"));
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    test::PressWindowsKeyWith('S');
+    const test::ShownBox box = test::WaitForMessageBox(app);
+    ASSERT_TRUE(box.window) << "no message for a folder that does not exist";
+    EXPECT_EQ(box.caption, L"Tavelin");
+    EXPECT_EQ(box.text, L"Could not create file for writing");
+    ::PostMessageW(::GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    EXPECT_TRUE(folder.Names().empty());
+
+    test::UseCaptureFolder(folder.Path());
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([&] { return folder.Names() == std::vector<std::wstring>{L"Shot-2.jpg"}; }))
+        << "the failed capture keeps its number 1";
+}
+
 LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
