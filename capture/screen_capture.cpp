@@ -1,14 +1,10 @@
 #include "capture/screen_capture.h"
 
 #include <cwchar>
-#include <optional>
 
 #include "capture/bmp_layout.h"
-#include "capture/capture_names.h"
 #include "capture/capture_rect.h"
-#include "capture/image.h"
 #include "framework/message_box.h"
-#include "framework/unique_handles.h"
 #include "settings/settings_store.h"
 
 namespace tavelin {
@@ -93,6 +89,14 @@ const wchar_t* WriteBmpFile(HBITMAP bitmap, HDC deviceContext, const wchar_t* fi
     return nullptr;
 }
 
+// Deselected first: GDI refuses to delete a bitmap that a device context still holds.
+void ReleaseScreenCopy(CaptureJob& job) {
+    job.selected.reset();
+    job.memory.reset();
+    job.display.reset();
+    job.bitmap.reset();
+}
+
 }  // namespace
 
 void CScreenCapture::writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath) {
@@ -103,55 +107,72 @@ void CScreenCapture::writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* 
     }
 }
 
-void CScreenCapture::CaptureAndSave(const RECT& rect) {
-    if (!HasArea(rect)) return;
+bool CScreenCapture::CopyScreen(const RECT& rect, CaptureJob& job) {
+    if (!HasArea(rect)) return false;
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
 
-    // Declared first so that it goes last: its destruction shuts the codec down, after the
-    // capture's own GDI objects are released.
-    std::optional<CImage> image;
-    unique_hdc display(::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
-    unique_hdc memory(::CreateCompatibleDC(display.get()));
-    unique_hbitmap bitmap(::CreateCompatibleBitmap(display.get(), width, height));
-    unique_select selected(memory.get(), bitmap.get());
+    job.display.reset(::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+    job.memory.reset(::CreateCompatibleDC(job.display.get()));
+    job.bitmap.reset(::CreateCompatibleBitmap(job.display.get(), width, height));
+    job.selected = unique_select(job.memory.get(), job.bitmap.get());
 
     // CAPTUREBLT brings in layered windows, which a plain SRCCOPY leaves out.
-    ::BitBlt(memory.get(), 0, 0, width, height, display.get(), rect.left, rect.top,
+    ::BitBlt(job.memory.get(), 0, 0, width, height, job.display.get(), rect.left, rect.top,
              SRCCOPY | CAPTUREBLT);
+    return true;
+}
 
+void CScreenCapture::ReserveNames(CaptureJob& job) {
     wchar_t folder[kFolderChars];
     wchar_t base[kBaseNameChars];
     ReadCaptureNaming(folder, base);
 
-    wchar_t bmpName[kCaptureNameChars] = {};
-    wchar_t jpgName[kCaptureNameChars] = {};
     const int number = FirstFreeNumber(g_nextCaptureNumber, [&](int candidate) {
-        ComposeCaptureName(bmpName, folder, base, candidate, L".bmp");
-        ComposeCaptureName(jpgName, folder, base, candidate, L".jpg");
-        return FileExists(bmpName) || FileExists(jpgName);
+        ComposeCaptureName(job.bmpName, folder, base, candidate, L".bmp");
+        ComposeCaptureName(job.jpgName, folder, base, candidate, L".jpg");
+        return FileExists(job.bmpName) || FileExists(job.jpgName);
     });
-    ComposeCaptureName(bmpName, folder, base, number, L".bmp");
-    ComposeCaptureName(jpgName, folder, base, number, L".jpg");
+    ComposeCaptureName(job.bmpName, folder, base, number, L".bmp");
+    ComposeCaptureName(job.jpgName, folder, base, number, L".jpg");
     // Taken before anything can show a message box: a hotkey pressed while the box's own
     // loop runs starts a second capture, which must not reuse this one's names.
     g_nextCaptureNumber = number + 1;
+}
 
-    writeBMP(bitmap.get(), memory.get(), bmpName);
+void CScreenCapture::WriteTemporaryBmp(CaptureJob& job) {
+    writeBMP(job.bitmap.get(), job.memory.get(), job.bmpName);
+    // The file holds the picture now. Let go of the screen copy before the codec decodes the
+    // file and encodes the JPEG, each with frame-sized buffers of its own, so that one frame
+    // less is held at the peak.
+    ReleaseScreenCopy(job);
+}
 
-    // Neither result matters here: a failed conversion just leaves no JPEG.
-    image.emplace();
-    image->Load(bmpName);
-    image->Save(jpgName, GUID_NULL);
+// Neither result of the next two matters here: a failed conversion just leaves no JPEG.
+void CScreenCapture::LoadTemporaryBmp(CaptureJob& job) {
+    job.image.emplace();
+    job.image->Load(job.bmpName);
+}
+
+void CScreenCapture::SaveJpeg(CaptureJob& job) { job.image->Save(job.jpgName, GUID_NULL); }
+
+void CScreenCapture::DeleteAndRelease(CaptureJob& job) {
     // The name was free when the number was taken, so whatever stands there now is this
     // capture's own temporary file, complete or not.
-    ::DeleteFileW(bmpName);
+    ::DeleteFileW(job.bmpName);
 
-    selected.reset();
-    memory.reset();
-    display.reset();
-    bitmap.reset();
-    image.reset();
+    ReleaseScreenCopy(job);
+    job.image.reset();
+}
+
+void CScreenCapture::CaptureAndSave(const RECT& rect) {
+    CaptureJob job;
+    if (!CopyScreen(rect, job)) return;
+    ReserveNames(job);
+    WriteTemporaryBmp(job);
+    LoadTemporaryBmp(job);
+    SaveJpeg(job);
+    DeleteAndRelease(job);
 }
 
 }  // namespace tavelin

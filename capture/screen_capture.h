@@ -3,7 +3,26 @@
 
 #include <windows.h>
 
+#include <optional>
+
+#include "capture/capture_names.h"
+#include "capture/image.h"
+#include "framework/unique_handles.h"
+
 namespace tavelin {
+
+// What one capture holds on its way from the screen to the JPEG file.
+struct CaptureJob {
+    // Declared first so that it goes last: its destruction shuts the codec down, after the
+    // capture's own GDI objects are released.
+    std::optional<CImage> image;
+    unique_hdc display;
+    unique_hdc memory;
+    unique_hbitmap bitmap;
+    unique_select selected;
+    wchar_t bmpName[kCaptureNameChars] = {};
+    wchar_t jpgName[kCaptureNameChars] = {};
+};
 
 class CScreenCapture {
 public:
@@ -11,6 +30,16 @@ public:
     // temporary folder\name-n.bmp that is deleted again, with the folder and base name read
     // afresh from the settings, and n the next number under which neither file exists.
     void CaptureAndSave(const RECT& rect);
+
+    // The stages CaptureAndSave runs, in its order, one after the other on the same job.
+    // They are public so that the benchmark times this very code, stage by stage.
+    // CopyScreen returns false, and does nothing, for a rectangle without area.
+    bool CopyScreen(const RECT& rect, CaptureJob& job);
+    void ReserveNames(CaptureJob& job);
+    void WriteTemporaryBmp(CaptureJob& job);
+    void LoadTemporaryBmp(CaptureJob& job);
+    void SaveJpeg(CaptureJob& job);
+    void DeleteAndRelease(CaptureJob& job);
 
     // Writes the bitmap, read through the device context it is selected into, as an
     // uncompressed BMP file; failures are shown in a message box and not returned.

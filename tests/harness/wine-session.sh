@@ -9,8 +9,8 @@
 # With TAVELIN_KEEP_PREFIX=DIR the prefix is DIR/prefix instead, made once and kept, so that
 # what the program wrote can be looked at afterwards. With TAVELIN_USE_DISPLAY=1 the session
 # uses the X display in DISPLAY instead of starting its own.
-# TAVELIN_SCREEN (default 1366x768) sets the X screen's size, TAVELIN_SESSION_TIMEOUT (default
-# 100 s, below CTest's own) bounds the command.
+# TAVELIN_SCREEN (default 1366x768) sets the X screen's size, and the virtual desktop's with it;
+# TAVELIN_SESSION_TIMEOUT (default 100 s, below CTest's own) bounds the command.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
@@ -64,6 +64,13 @@ copy_template() {
     done
 }
 [ -f "$prefix/system.reg" ] || (copy_template)
+
+# Wine sizes its virtual desktop from the registry, not from the X screen: a larger screen
+# would otherwise show a 1366 x 768 desktop in its corner, and that is all a capture sees.
+# Written into the file before the wineserver loads it, since a running desktop keeps its size.
+if [ -n "${TAVELIN_SCREEN:-}" ]; then
+    sed -i "s/^\"shell\"=\"[0-9]*x[0-9]*\"\$/\"shell\"=\"$TAVELIN_SCREEN\"/" "$prefix/user.reg"
+fi
 
 if [ "${TAVELIN_USE_DISPLAY:-0}" != 1 ]; then
     Xvfb -displayfd 3 -screen 0 "${TAVELIN_SCREEN:-1366x768}x24" -nolisten tcp \

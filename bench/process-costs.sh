@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Runs inside a Wine session (tests/harness/wine-session.sh) and measures the running
+# Tavelin.exe from the Linux side, where Wine's process is an ordinary one: its anonymous
+# resident memory and its processor time. Prints "key=value" lines.
+#
+#   process-costs.sh BIN memory CAPTURES   idle, peak in one capture, after CAPTURES captures
+#   process-costs.sh BIN startup COUNT     process start to tray icon, COUNT times
+#   process-costs.sh BIN idle SECONDS      processor time and wake-ups while it waits
+set -euo pipefail
+bin=$1 mode=$2 count=$3
+desktop="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
+exe="$bin/Tavelin.exe"
+
+# A pause that starts no process, so that polling stays cheap.
+exec {never}<> <(:)
+pause() { read -r -t "$1" -u "$never" _ || true; }
+
+fail() { echo "process-costs: $*" >&2; exit 1; }
+
+# The Linux process of this session's Tavelin.exe: Wine names the process after the program,
+# and other sessions' programs have other prefixes.
+program_pid() {
+    local pid
+    for pid in $(pgrep -x Tavelin.exe); do
+        if { tr "\0" "\n" <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            echo "$pid"
+            return 0
+        fi
+    done
+    return 1
+}
+
+status_kib() {  # pid field
+    awk -v field="$2:" '$1 == field { print $2 }' "/proc/$1/status"
+}
+
+start_program() {
+    wine "$exe" >/dev/null 2>&1 &
+    for _ in $(seq 300); do
+        pid=$(program_pid) && return 0
+        pause 0.05
+    done
+    fail "Tavelin.exe did not start"
+}
+
+# Presses Windows key + S and waits until capture n is finished: its JPEG is there and its
+# temporary BMP gone again.
+capture() {  # n
+    xdotool key super+s
+    for _ in $(seq 3000); do
+        [ -s "$desktop/Shot-$1.jpg" ] && [ ! -e "$desktop/Shot-$1.bmp" ] && return 0
+        pause 0.01
+    done
+    fail "capture $1 did not finish: $(ls "$desktop")"
+}
+
+case $mode in
+memory)
+    # The test picture covers the screen, as in the timed runs.
+    wine "$bin/tavelin_bench.exe" picture >"$TAVELIN_SESSION/picture.out" 2>&1 &
+    for _ in $(seq 300); do
+        grep -q shown "$TAVELIN_SESSION/picture.out" 2>/dev/null && break
+        pause 0.05
+    done
+    start_program
+    # Started, its balloon shown and gone: the program only waits now.
+    pause 14
+    idle=$(status_kib "$pid" RssAnon)
+    echo "memory.idle_kib=$idle"
+
+    # The peak of one capture: sampled every 2 ms, and the kernel's high-water mark of the
+    # whole resident set, reset just before, as a check on the sampling.
+    echo 5 >"/proc/$pid/clear_refs"
+    rss_before=$(status_kib "$pid" VmRSS)
+    peak=$idle
+    done_file="$TAVELIN_SESSION/captured"
+    (capture 1; pause 1; touch "$done_file") &
+    capturer=$!
+    while [ ! -e "$done_file" ]; do
+        value=$(status_kib "$pid" RssAnon)
+        [ "$value" -gt "$peak" ] && peak=$value
+        pause 0.002
+    done
+    wait "$capturer"
+    echo "memory.peak_kib=$peak"
+    echo "memory.hwm_rise_kib=$(( $(status_kib "$pid" VmHWM) - rss_before ))"
+    rm -f "$desktop/Shot-1.jpg"
+    echo "memory.after_1_kib=$(status_kib "$pid" RssAnon)"
+
+    for n in $(seq 2 "$count"); do
+        capture "$n"
+        rm -f "$desktop/Shot-$n.jpg"
+    done
+    pause 2
+    echo "memory.after_all_kib=$(status_kib "$pid" RssAnon)"
+    echo "memory.captures=$count"
+    ;;
+startup)
+    wine "$bin/tavelin_bench.exe" startup "$(winepath -w "$exe")" "$count" | tr -d '\r'
+    ;;
+idle)
+    start_program
+    pause 14
+    ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$pid/stat"; }
+    switches() {
+        cat /proc/"$pid"/task/*/status |
+            awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ { n += $2 } END { print n }'
+    }
+    ticks_before=$(ticks) switches_before=$(switches)
+    pause "$count"
+    ticks_after=$(ticks) switches_after=$(switches)
+    echo "idle.seconds=$count"
+    echo "idle.cpu_ms=$(( (ticks_after - ticks_before) * 1000 / $(getconf CLK_TCK) ))"
+    echo "idle.wakeups=$(( switches_after - switches_before ))"
+    echo "idle.threads=$(ls /proc/"$pid"/task | wc -l)"
+    ;;
+*)
+    fail "unknown mode $mode"
+    ;;
+esac

@@ -1,0 +1,53 @@
+// The least each capture stage must cost: the platform calls the stage has to make, timed
+// without any code of ours around them, and the direct path that the pipeline is held
+// against (the same screen copy, then the same GDI+ JPEG encoder fed straight from the
+// captured bitmap, with no file in between).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "framework/unique_handles.h"
+
+namespace tavelin::bench {
+
+// One capture made of platform calls only, stage by stage like the pipeline's.
+struct FloorJob {
+    std::wstring bmpPath;
+    std::wstring jpgPath;
+    ULONG_PTR codecToken = 0;
+    bool codecStarted = false;
+    unique_hdc display;
+    unique_hdc memory;
+    unique_hbitmap bitmap;
+    unique_select selected;
+    unique_hglobal pixels;  // allocated untouched before the BMP stage's timer starts
+    unique_hbitmap dib;     // the decoded picture, as the pipeline's image holds it
+    void* dibBits = nullptr;
+    int width = 0;
+    int height = 0;
+};
+
+// CreateDC, CreateCompatibleDC, CreateCompatibleBitmap, SelectObject, BitBlt.
+void FloorCopyScreen(const RECT& rect, FloorJob& job);
+// The settings key opened, its two texts read and closed; the two names looked up on disk.
+void FloorReadNames(FloorJob& job);
+// The block for the pixels, untouched: the page faults of its first use stay in the floor.
+bool FloorAllocatePixels(FloorJob& job);
+// GetDIBits, CreateFile, the three WriteFile calls, CloseHandle; the block freed, the
+// bitmap deselected, both DCs and the bitmap deleted.
+bool FloorWriteBmp(FloorJob& job);
+// GdiplusStartup, GdipCreateBitmapFromFile, CreateDIBSection, and GdipBitmapLockBits into
+// the DIB's own bits (the codec does the copy), unlock, dispose.
+bool FloorLoadBmp(FloorJob& job);
+// The encoder list, GdipCreateBitmapFromHBITMAP, GdipSaveImageToFile, dispose.
+bool FloorSaveJpeg(FloorJob& job);
+// DeleteFile, the decoded picture's DIB deleted, GdiplusShutdown.
+void FloorDeleteAndRelease(FloorJob& job);
+
+// The direct path after the screen copy: GdiplusStartup, the encoder list,
+// GdipCreateBitmapFromHBITMAP of the captured bitmap, GdipSaveImageToFile, dispose, shutdown.
+bool EncodeDirect(HBITMAP captured, const std::wstring& jpgPath);
+
+}  // namespace tavelin::bench

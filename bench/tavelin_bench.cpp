@@ -1,0 +1,451 @@
+// Times Tavelin's capture pipeline stage by stage, against the floor of each stage and the
+// direct path, and starts the real Tavelin.exe to time its start-up. scripts/bench.sh runs it
+// under Wine and reads what it prints: one "key=value" a line.
+//
+//   tavelin_bench latency WIDTHxHEIGHT CAPTURES WARMUP   stage timings on this screen
+//   tavelin_bench picture                                show the test picture until ended
+//   tavelin_bench startup EXE COUNT                      process start to tray icon, COUNT times
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "bench/bench_stats.h"
+#include "bench/stage_floors.h"
+#include "capture/screen_capture.h"
+#include "framework/unique_handles.h"
+#include "res/resource.h"
+#include "settings/settings_store.h"
+
+namespace tavelin::bench {
+namespace {
+
+// The bottom strip stays free for the taskbar and its notification area.
+constexpr int kTaskbarStrip = 40;
+
+double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER count;
+    ::QueryPerformanceCounter(&count);
+    return static_cast<double>(count.QuadPart) * 1000.0 / frequency;
+}
+
+template <typename Work>
+double TimeMs(Work&& work) {
+    const double start = Now();
+    work();
+    return Now() - start;
+}
+
+void Put(const std::string& key, const std::string& value) {
+    std::printf("%s=%s\n", key.c_str(), value.c_str());
+}
+
+// ---- the test picture -------------------------------------------------------------------
+
+// A picture with what a screen holds: a photograph-like field of colour with a little grain,
+// and a page of text. A flat desktop would flatter the JPEG encoder.
+struct TestPicture {
+    unique_hdc dc;
+    unique_hbitmap bitmap;
+    unique_select selected;
+};
+
+TestPicture g_picture;
+
+void PaintTestPicture(int width, int height) {
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    void* bits = nullptr;
+    g_picture.dc.reset(::CreateCompatibleDC(nullptr));
+    g_picture.bitmap.reset(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header),
+                                              DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!g_picture.bitmap) return;
+    g_picture.selected = unique_select(g_picture.dc.get(), g_picture.bitmap.get());
+
+    auto* pixel = static_cast<uint32_t*>(bits);
+    uint32_t noise = 12345;
+    const int photoRows = height / 2;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int grain = static_cast<int>((noise >> 24) & 15) - 8;
+            auto clampByte = [](int v) { return static_cast<uint32_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+            uint32_t value = 0xFFFFFF;
+            if (y < photoRows) {
+                const int r = x * 255 / width + grain;
+                const int g = y * 255 / photoRows + grain;
+                const int b = ((x / 3 + y / 2) & 255) / 2 + 64 + grain;
+                value = clampByte(r) << 16 | clampByte(g) << 8 | clampByte(b);
+            }
+            *pixel++ = value;
+        }
+    }
+
+    static const wchar_t kLine[] =
+        L"Tavelin saves the screen as numbered JPEG files: Windows key + A for the window in "
+        L"front, Windows key + S for the whole screen. 0123456789 ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    ::SetBkMode(g_picture.dc.get(), TRANSPARENT);
+    ::SetTextColor(g_picture.dc.get(), RGB(20, 20, 40));
+    const unique_hgdiobj font(::CreateFontW(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                            DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma"));
+    const unique_select withFont(g_picture.dc.get(), font.get());
+    for (int y = photoRows + 8; y + 18 < height - kTaskbarStrip; y += 20) {
+        for (int x = 8; x < width; x += 1400) {
+            ::TextOutW(g_picture.dc.get(), x, y, kLine, static_cast<int>(std::wcslen(kLine)));
+        }
+    }
+}
+
+LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = ::BeginPaint(window, &paint);
+        RECT client;
+        ::GetClientRect(window, &client);
+        ::BitBlt(dc, 0, 0, client.right, client.bottom, g_picture.dc.get(), 0, 0, SRCCOPY);
+        ::EndPaint(window, &paint);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void PumpFor(DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+        ::Sleep(10);
+    }
+}
+
+// Covers the screen but its taskbar strip with the test picture, and lets it paint.
+HWND ShowTestPicture() {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    PaintTestPicture(width, height);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = PictureProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TavelinBenchPicture";
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"benchmark picture",
+                                    WS_POPUP | WS_VISIBLE, 0, 0, width, height - kTaskbarStrip,
+                                    nullptr, nullptr, windowClass.hInstance, nullptr);
+    ::UpdateWindow(window);
+    PumpFor(700);
+    return window;
+}
+
+// ---- latency ----------------------------------------------------------------------------
+
+enum Stage { kCopy, kNames, kWrite, kLoad, kSave, kRelease, kStages };
+const char* const kStageKeys[kStages] = {"copy", "names", "bmp_write", "bmp_load", "jpeg_save",
+                                         "release"};
+
+struct Samples {
+    std::vector<double> stage[kStages];
+    std::vector<double> floor[kStages];
+    std::vector<double> total, floorTotal, directEncode, direct;
+};
+
+std::wstring DesktopFile(const wchar_t* name) {
+    wchar_t desktop[MAX_PATH];
+    GetDesktopFolder(desktop);
+    return std::wstring(desktop) + L"\\" + name;
+}
+
+LONGLONG FileBytes(const wchar_t* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+struct PipelineRun {
+    bool ok = false;
+    int capturedWidth = 0, capturedHeight = 0, capturedBits = 0;
+    LONGLONG jpegBytes = -1;
+};
+
+// One capture through the pipeline's own stages and one made of platform calls only, stage
+// by stage in turns, so that whatever else the machine does at that moment (writing back the
+// last capture's pages, say) falls on both alike; and the direct path, fed from the very
+// screen copy the pipeline took.
+PipelineRun RunCapture(const RECT& screen, bool floorFirst, double (&stage)[kStages],
+                       double (&floor)[kStages], double& directEncode) {
+    PipelineRun run;
+    CaptureJob job;
+    FloorJob floorJob;
+    floorJob.bmpPath = DesktopFile(L"bench-floor.bmp");
+    floorJob.jpgPath = DesktopFile(L"bench-floor.jpg");
+    bool ok = true;
+    auto both = [&](Stage s, auto&& ours, auto&& platform) {
+        if (floorFirst) floor[s] = TimeMs(platform);
+        stage[s] = TimeMs(ours);
+        if (!floorFirst) floor[s] = TimeMs(platform);
+    };
+
+    both(kCopy, [&] { ok = g_screenCapture.CopyScreen(screen, job) && ok; },
+         [&] { FloorCopyScreen(screen, floorJob); });
+    if (!ok) return run;
+    BITMAP captured{};
+    ::GetObjectW(job.bitmap.get(), sizeof(captured), &captured);
+    run.capturedWidth = captured.bmWidth;
+    run.capturedHeight = captured.bmHeight;
+    run.capturedBits = captured.bmBitsPixel;
+
+    const std::wstring directPath = DesktopFile(L"bench-direct.jpg");
+    directEncode = TimeMs([&] { ok = EncodeDirect(job.bitmap.get(), directPath) && ok; });
+    ok = ok && FileBytes(directPath.c_str()) > 0;
+    ::DeleteFileW(directPath.c_str());
+
+    both(kNames, [&] { g_screenCapture.ReserveNames(job); }, [&] { FloorReadNames(floorJob); });
+    ok = FloorAllocatePixels(floorJob) && ok;
+    both(kWrite, [&] { g_screenCapture.WriteTemporaryBmp(job); },
+         [&] { ok = FloorWriteBmp(floorJob) && ok; });
+    both(kLoad, [&] { g_screenCapture.LoadTemporaryBmp(job); },
+         [&] { ok = FloorLoadBmp(floorJob) && ok; });
+    both(kSave, [&] { g_screenCapture.SaveJpeg(job); }, [&] { ok = FloorSaveJpeg(floorJob) && ok; });
+    const std::wstring jpgName = job.jpgName;
+    const std::wstring bmpName = job.bmpName;
+    ok = ok && FileBytes(floorJob.jpgPath.c_str()) > 0;
+    ::DeleteFileW(floorJob.jpgPath.c_str());
+    both(kRelease, [&] { g_screenCapture.DeleteAndRelease(job); },
+         [&] { FloorDeleteAndRelease(floorJob); });
+
+    run.jpegBytes = FileBytes(jpgName.c_str());
+    run.ok = ok && run.jpegBytes > 0 && FileBytes(bmpName.c_str()) < 0;
+    ::DeleteFileW(jpgName.c_str());
+    return run;
+}
+
+void PutTimes(const std::string& key, const std::vector<double>& samples) {
+    Put(key + ".median", Milliseconds(Median(samples)));
+    Put(key + ".spread", Milliseconds(Spread(samples)));
+}
+
+int Latency(int expectedWidth, int expectedHeight, int captures, int warmup) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    Put("screen", std::to_string(width) + "x" + std::to_string(height));
+    if (width != expectedWidth || height != expectedHeight) {
+        std::fprintf(stderr, "the screen is %dx%d, not %dx%d\n", width, height, expectedWidth,
+                     expectedHeight);
+        return 2;
+    }
+    EnsureDefaultSettings();
+    ShowTestPicture();
+    const RECT screen{0, 0, width, height};
+
+    Samples samples;
+    PipelineRun last;
+    for (int i = 0; i < warmup + captures; ++i) {
+        double stage[kStages] = {};
+        double floor[kStages] = {};
+        double directEncode = 0;
+        // Taking turns at going first: neither side always finds the caches warmed by the other.
+        last = RunCapture(screen, i % 2 == 1, stage, floor, directEncode);
+        if (!last.ok) {
+            std::fprintf(stderr, "capture %d failed\n", i);
+            return 3;
+        }
+        if (i < warmup) continue;
+        double total = 0, floorTotal = 0;
+        for (int s = 0; s < kStages; ++s) {
+            samples.stage[s].push_back(stage[s]);
+            samples.floor[s].push_back(floor[s]);
+            total += stage[s];
+            floorTotal += floor[s];
+        }
+        samples.total.push_back(total);
+        samples.floorTotal.push_back(floorTotal);
+        samples.directEncode.push_back(directEncode);
+        samples.direct.push_back(stage[kCopy] + directEncode);
+    }
+
+    Put("captured", std::to_string(last.capturedWidth) + "x" + std::to_string(last.capturedHeight));
+    Put("captured_bits", std::to_string(last.capturedBits));
+    Put("jpeg_bytes", std::to_string(last.jpegBytes));
+    Put("frame_bytes", std::to_string(static_cast<long long>(width) * height * 4));
+    Put("captures", std::to_string(captures));
+    for (int s = 0; s < kStages; ++s) {
+        const std::string key = std::string("stage.") + kStageKeys[s];
+        PutTimes(key, samples.stage[s]);
+        PutTimes(key + ".floor", samples.floor[s]);
+        Put(key + ".ratio", Fixed(Ratio(Median(samples.stage[s]), Median(samples.floor[s])), 2));
+    }
+    PutTimes("total", samples.total);
+    PutTimes("total.floor", samples.floorTotal);
+    Put("total.ratio", Fixed(Ratio(Median(samples.total), Median(samples.floorTotal)), 2));
+    PutTimes("direct", samples.direct);
+    PutTimes("direct.encode", samples.directEncode);
+    Put("pipeline_over_direct", Fixed(Ratio(Median(samples.total), Median(samples.direct)), 2));
+    return 0;
+}
+
+// ---- the running program ----------------------------------------------------------------
+
+// Whether the notification area shows an icon in its first place, bottom right: more than a
+// quarter of that square differs from the taskbar's colour further left. One small copy of
+// the corner, so that polling it leaves the starting program the processor.
+bool TrayIconPresent() {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    constexpr int kStripWidth = 200, kStripHeight = 18;
+    const unique_window_dc screen(nullptr, ::GetDC(nullptr));
+    const unique_hdc memory(::CreateCompatibleDC(screen.get()));
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = kStripWidth;
+    header.biHeight = -kStripHeight;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const unique_hbitmap strip(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header),
+                                                  DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!strip) return false;
+    {
+        const unique_select selected(memory.get(), strip.get());
+        ::BitBlt(memory.get(), 0, 0, kStripWidth, kStripHeight, screen.get(),
+                 width - kStripWidth, height - kStripHeight, SRCCOPY);
+    }
+    const auto* pixel = static_cast<const uint32_t*>(bits);
+    const uint32_t taskbar = pixel[(kStripHeight - 2) * kStripWidth] & 0xFFFFFF;
+    int differing = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = kStripWidth - 18; x < kStripWidth - 2; ++x)
+            if ((pixel[y * kStripWidth + x] & 0xFFFFFF) != taskbar) ++differing;
+    return differing > 64;
+}
+
+bool PollUntil(bool wanted, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (TrayIconPresent() != wanted) {
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(2);
+    }
+    return true;
+}
+
+struct MainWindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<MainWindowSearch*>(parameter);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    wchar_t className[16] = {};
+    wchar_t caption[16] = {};
+    ::GetClassNameW(window, className, 16);
+    ::GetWindowTextW(window, caption, 16);
+    if (processId == search->processId && std::wcscmp(className, L"#32770") == 0 &&
+        std::wcscmp(caption, L"Tavelin") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Ends the program the way its tray menu does, so that its icon goes with it.
+void EndProgram(const PROCESS_INFORMATION& process) {
+    MainWindowSearch search{process.dwProcessId, nullptr};
+    ::EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) ::PostMessageW(search.found, WM_COMMAND, ID_CONTEXT_EXIT, 0);
+    if (::WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.hProcess, 1);
+        ::WaitForSingleObject(process.hProcess, 5000);
+    }
+}
+
+int Startup(const wchar_t* exe, int count) {
+    if (TrayIconPresent()) {
+        std::fprintf(stderr, "an icon is in the notification area already\n");
+        return 2;
+    }
+    std::vector<double> starts;
+    // The first start is not counted: it reads the program from disk and seeds its settings.
+    for (int i = 0; i <= count; ++i) {
+        std::wstring commandLine = L"\"" + std::wstring(exe) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        const double begin = Now();
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              nullptr, &startup, &process)) {
+            std::fprintf(stderr, "could not start the program\n");
+            return 3;
+        }
+        const unique_handle processHandle(process.hProcess);
+        const unique_handle threadHandle(process.hThread);
+        const bool shown = PollUntil(true, 30000);
+        const double elapsed = Now() - begin;
+        // Left alone for a moment, as a user would, before it is ended.
+        ::Sleep(300);
+        EndProgram(process);
+        if (!shown) {
+            std::fprintf(stderr, "no tray icon within 30 s\n");
+            return 4;
+        }
+        if (!PollUntil(false, 10000)) {
+            std::fprintf(stderr, "the icon stayed after the program ended\n");
+            return 5;
+        }
+        if (i > 0) starts.push_back(elapsed);
+    }
+    std::string all;
+    for (double s : starts) all += (all.empty() ? "" : " ") + Fixed(s, 0);
+    Put("startup.all", all);
+    Put("startup.median", Fixed(Median(starts), 1));
+    Put("startup.spread", Fixed(Spread(starts), 1));
+    return 0;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: tavelin_bench latency WIDTHxHEIGHT CAPTURES WARMUP\n"
+                 "       tavelin_bench picture\n"
+                 "       tavelin_bench startup EXE COUNT\n");
+    return 1;
+}
+
+}  // namespace
+}  // namespace tavelin::bench
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace tavelin::bench;
+    if (argc < 2) return Usage();
+    const std::wstring mode = argv[1];
+    int result = 1;
+    if (mode == L"latency" && argc == 5) {
+        int width = 0, height = 0;
+        if (std::swscanf(argv[2], L"%dx%d", &width, &height) != 2) return Usage();
+        result = Latency(width, height, _wtoi(argv[3]), _wtoi(argv[4]));
+    } else if (mode == L"picture") {
+        ShowTestPicture();
+        std::printf("shown\n");
+        std::fflush(stdout);
+        MSG message;
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+        result = 0;
+    } else if (mode == L"startup" && argc == 4) {
+        result = Startup(argv[2], _wtoi(argv[3]));
+    } else {
+        return Usage();
+    }
+    std::fflush(stdout);
+    return result;
+}

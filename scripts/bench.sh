@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Builds Tavelin and its benchmark and measures them under Wine on headless screens of
+# 1366 x 768, 1920 x 1080 and 3840 x 2160: capture latency by stage against each stage's floor
+# and against the direct path, the memory, start-up and idle cost of the running program and
+# its size. Prints one table and writes it, with the machine and the date, to
+# docs/benchmarks.md. About six minutes on two cores.
+. "$(dirname "$0")/common.sh"
+tavelin_install_missing
+tavelin_build i686 --target Tavelin tavelin_bench >/dev/null
+bin="$TAVELIN_BUILD/i686/bin"
+session="$TAVELIN_ROOT/tests/harness/wine-session.sh"
+template="$TAVELIN_BUILD/i686/wine/template"
+costs="$TAVELIN_ROOT/bench/process-costs.sh"
+captures=${TAVELIN_BENCH_CAPTURES:-20}
+warmup=3
+sizes=(1366x768 1920x1080 3840x2160)
+big=3840x2160
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+run_in_session() {  # screen output-file command...
+    local screen=$1 file=$2
+    shift 2
+    if ! TAVELIN_SCREEN=$screen TAVELIN_SESSION_TIMEOUT=500 "$session" "$template" "$@" \
+        >"$out/raw" 2>"$out/err"; then
+        echo "bench: failed on $screen: $*" >&2
+        cat "$out/err" >&2
+        exit 1
+    fi
+    tr -d '\r' <"$out/raw" >"$file"
+}
+
+for size in "${sizes[@]}"; do
+    echo "Capture latency at $size, $captures captures after $warmup ..." >&2
+    run_in_session "$size" "$out/$size" wine "$bin/tavelin_bench.exe" latency "$size" "$captures" "$warmup"
+done
+echo "Memory of Tavelin.exe at $big, 200 captures ..." >&2
+run_in_session "$big" "$out/memory" bash "$costs" "$bin" memory 200
+echo "Start-up, 10 starts, and 30 s of idling at ${sizes[0]} ..." >&2
+run_in_session "${sizes[0]}" "$out/startup" bash "$costs" "$bin" startup 10
+run_in_session "${sizes[0]}" "$out/idle" bash "$costs" "$bin" idle 30
+
+get() {  # file key
+    local value
+    value=$(awk -F= -v key="$2" '$1 == key { print substr($0, length(key) + 2) }' "$1")
+    [ -n "$value" ] || { echo "bench: no $2 in $1" >&2; exit 1; }
+    echo "$value"
+}
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+for size in "${sizes[@]}"; do
+    [ "$(get "$out/$size" captured)" = "$size" ] ||
+        { echo "bench: the capture at $size was $(get "$out/$size" captured)" >&2; exit 1; }
+done
+
+stage_row() {  # label key
+    local row="| $1 |" size
+    for size in "${sizes[@]}"; do
+        local f="$out/$size"
+        row+=" $(get "$f" "$2.median") ±$(get "$f" "$2.spread") / $(get "$f" "$2.floor.median") = **$(get "$f" "$2.ratio")** |"
+    done
+    echo "$row ≤ 1.15 |"
+}
+plain_row() {  # label key [suffix] [target]
+    local row="| $1 |" size
+    for size in "${sizes[@]}"; do row+=" $(get "$out/$size" "$2")${3:-} |"; done
+    echo "$row ${4:-} |"
+}
+big_only() {  # label value target
+    echo "| $1 | – | – | $2 | $3 |"
+}
+small_only() {  # label value target
+    echo "| $1 | $2 | – | – | $3 |"
+}
+
+frame_kib=$(( $(get "$out/$big" frame_bytes) / 1024 ))
+idle_kib=$(get "$out/memory" memory.idle_kib)
+peak_rise=$(( $(get "$out/memory" memory.peak_kib) - idle_kib ))
+after_one=$(( $(get "$out/memory" memory.after_1_kib) - idle_kib ))
+after_all=$(( $(get "$out/memory" memory.after_all_kib) - idle_kib ))
+frames() { awk -v k="$1" -v f="$frame_kib" 'BEGIN { printf "%.2f", k / f }'; }
+exe_bytes=$(stat -c %s "$bin/Tavelin.exe")
+
+table() {
+    echo "| measure | 1366 × 768 | 1920 × 1080 | 3840 × 2160 | target |"
+    echo "|---|---|---|---|---|"
+    echo "| **capture latency** in ms: ours median ±IQR / floor median = **ours ÷ floor** | | | | |"
+    stage_row "screen copy" stage.copy
+    stage_row "names (settings read, free number)" stage.names
+    stage_row "BMP write" stage.bmp_write
+    stage_row "BMP load" stage.bmp_load
+    stage_row "JPEG save" stage.jpeg_save
+    stage_row "delete and release" stage.release
+    stage_row "total" total
+    local row="| direct path: same screen copy, JPEG straight from the bitmap |" size
+    for size in "${sizes[@]}"; do
+        row+=" $(get "$out/$size" direct.median) ±$(get "$out/$size" direct.spread) |"
+    done
+    echo "$row |"
+    plain_row "**pipeline ÷ direct**" pipeline_over_direct "" ""
+    plain_row "JPEG file" jpeg_bytes " bytes" ""
+    echo "| **Tavelin.exe** | | | | |"
+    big_only "resident anonymous memory, idle after start" "$(mib "$idle_kib") MiB" ""
+    big_only "peak during one capture, above idle" \
+        "$(mib "$peak_rise") MiB = **$(frames "$peak_rise") frames** (frame $(mib "$frame_kib") MiB)" "≤ 4 frames"
+    big_only "after the first capture, above idle" "$(mib "$after_one") MiB" ""
+    big_only "after $(get "$out/memory" memory.captures) captures, above idle" "**$(mib "$after_all") MiB**" "≤ 1 MiB"
+    small_only "start-up to tray icon, median of 10 ±IQR" \
+        "$(get "$out/startup" startup.median) ±$(get "$out/startup" startup.spread) ms" ""
+    small_only "processor time over $(get "$out/idle" idle.seconds) s idle (wake-ups)" \
+        "**$(get "$out/idle" idle.cpu_ms) ms** ($(get "$out/idle" idle.wakeups))" "0 ms"
+    echo "| size of Tavelin.exe | $exe_bytes bytes | | | |"
+}
+
+table | tee "$out/table"
+
+machine="$(lscpu | awk -F: '/^Model name/ { gsub(/^ +/, "", $2); print $2; exit }'), $(nproc) cores,"
+machine+=" $(awk '/^MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo) memory;"
+machine+=" Debian $(cat /etc/debian_version), Linux $(uname -r), $(wine --version), Xvfb"
+{
+    echo "# Benchmarks"
+    echo
+    echo "Measured on $(date -u +%Y-%m-%d) by \`scripts/bench.sh\` on: $machine."
+    echo
+    cat "$out/table"
+    echo
+    cat "$TAVELIN_ROOT/bench/notes.md"
+} >"$TAVELIN_ROOT/docs/benchmarks.md"
+echo
+echo "Written to docs/benchmarks.md"
