@@ -211,9 +211,9 @@ PipelineRun RunCapture(const RECT& screen, bool floorFirst, double (&stage)[kSta
     ::DeleteFileW(directPath.c_str());
 
     both(kNames, [&] { g_screenCapture.ReserveNames(job); }, [&] { FloorReadNames(floorJob); });
-    ok = FloorAllocatePixels(floorJob) && ok;
+    // The pixel block is a call the stage must make too: GetDIBits needs somewhere to write.
     both(kWrite, [&] { g_screenCapture.WriteTemporaryBmp(job); },
-         [&] { ok = FloorWriteBmp(floorJob) && ok; });
+         [&] { ok = FloorAllocatePixels(floorJob) && FloorWriteBmp(floorJob) && ok; });
     both(kLoad, [&] { g_screenCapture.LoadTemporaryBmp(job); },
          [&] { ok = FloorLoadBmp(floorJob) && ok; });
     both(kSave, [&] { g_screenCapture.SaveJpeg(job); }, [&] { ok = FloorSaveJpeg(floorJob) && ok; });
