@@ -80,8 +80,7 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
 
 void CCaptureSaveDlg::OnSysCommand(UINT id, LPARAM) {
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg about;
-        about.DoModal();
+        OnAbout();
     } else {
         Default();
     }
@@ -138,11 +137,9 @@ void CCaptureSaveDlg::OnSettings() {
 
 void CCaptureSaveDlg::OnTrayCallback(LPARAM lParam) {
     switch (LOWORD(lParam)) {
-        case WM_LBUTTONUP: {
-            CAboutDlg about;
-            about.DoModal();
+        case WM_LBUTTONUP:
+            OnAbout();
             break;
-        }
         case WM_RBUTTONUP:
             ShowTrayMenu();
             break;

@@ -74,19 +74,24 @@ void FloorReadNames(FloorJob& job) {
     ::GetFileAttributesW(job.jpgPath.c_str());
 }
 
+BITMAPINFOHEADER TrueColorHeader(int width, int height) {
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    return header;
+}
+
 bool FloorAllocatePixels(FloorJob& job) {
     job.pixels.reset(::GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(job.width) * job.height * 4));
     return static_cast<bool>(job.pixels);
 }
 
 bool FloorWriteBmp(FloorJob& job) {
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = job.width;
-    header.biHeight = job.height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
+    BITMAPINFOHEADER header = TrueColorHeader(job.width, job.height);
     const DWORD imageBytes = static_cast<DWORD>(job.width) * job.height * 4;
     if (!::GetDIBits(job.memory.get(), job.bitmap.get(), 0, static_cast<UINT>(job.height),
                      job.pixels.get(), reinterpret_cast<BITMAPINFO*>(&header),
@@ -124,13 +129,7 @@ bool FloorLoadBmp(FloorJob& job) {
     const unique_gpbitmap decoded(raw);
     if (!decoded) return false;
 
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = job.width;
-    header.biHeight = job.height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
+    BITMAPINFOHEADER header = TrueColorHeader(job.width, job.height);
     job.dib.reset(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header),
                                      DIB_RGB_COLORS, &job.dibBits, nullptr, 0));
     if (!job.dib || !job.dibBits) return false;

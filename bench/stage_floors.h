@@ -12,6 +12,9 @@
 
 namespace tavelin::bench {
 
+// The header of an uncompressed 32-bit DIB; a negative height makes it top-down.
+BITMAPINFOHEADER TrueColorHeader(int width, int height);
+
 // One capture made of platform calls only, stage by stage like the pipeline's.
 struct FloorJob {
     std::wstring bmpPath;
@@ -22,7 +25,7 @@ struct FloorJob {
     unique_hdc memory;
     unique_hbitmap bitmap;
     unique_select selected;
-    unique_hglobal pixels;  // allocated untouched before the BMP stage's timer starts
+    unique_hglobal pixels;  // allocated untouched at the start of the BMP stage
     unique_hbitmap dib;     // the decoded picture, as the pipeline's image holds it
     void* dibBits = nullptr;
     int width = 0;
@@ -33,7 +36,8 @@ struct FloorJob {
 void FloorCopyScreen(const RECT& rect, FloorJob& job);
 // The settings key opened, its two texts read and closed; the two names looked up on disk.
 void FloorReadNames(FloorJob& job);
-// The block for the pixels, untouched: the page faults of its first use stay in the floor.
+// The block for the pixels, untouched: the page faults of its first use stay in the floor,
+// as they do in the pipeline's own BMP stage.
 bool FloorAllocatePixels(FloorJob& job);
 // GetDIBits, CreateFile, the three WriteFile calls, CloseHandle; the block freed, the
 // bitmap deselected, both DCs and the bitmap deleted.

@@ -60,13 +60,7 @@ struct TestPicture {
 TestPicture g_picture;
 
 void PaintTestPicture(int width, int height) {
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
+    BITMAPINFOHEADER header = TrueColorHeader(width, -height);
     void* bits = nullptr;
     g_picture.dc.reset(::CreateCompatibleDC(nullptr));
     g_picture.bitmap.reset(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header),
@@ -305,13 +299,7 @@ bool TrayIconPresent() {
     constexpr int kStripWidth = 200, kStripHeight = 18;
     const unique_window_dc screen(nullptr, ::GetDC(nullptr));
     const unique_hdc memory(::CreateCompatibleDC(screen.get()));
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = kStripWidth;
-    header.biHeight = -kStripHeight;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
+    BITMAPINFOHEADER header = TrueColorHeader(kStripWidth, -kStripHeight);
     void* bits = nullptr;
     const unique_hbitmap strip(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header),
                                                   DIB_RGB_COLORS, &bits, nullptr, 0));

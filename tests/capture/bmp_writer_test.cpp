@@ -25,16 +25,7 @@ void ExpectNothingHeld() { EXPECT_EQ(test::HeldResources(), ""); }
 // into a memory device context as the capture pipeline hands its bitmap over.
 struct SourceBitmap {
     SourceBitmap(int width, int height, int bits) : width(width), height(height), bits(bits) {
-        struct {
-            BITMAPINFOHEADER header;
-            RGBQUAD table[256];
-        } info{};
-        info.header.biSize = sizeof(BITMAPINFOHEADER);
-        info.header.biWidth = width;
-        info.header.biHeight = height;
-        info.header.biPlanes = 1;
-        info.header.biBitCount = static_cast<WORD>(bits);
-        info.header.biCompression = BI_RGB;
+        test::DibInfo info(width, height, bits);
         if (bits <= 8) {
             info.header.biClrUsed = 1u << bits;
             for (unsigned i = 0; i < info.header.biClrUsed; ++i) {
@@ -46,7 +37,7 @@ struct SourceBitmap {
         }
         dc = unique_hdc(::CreateCompatibleDC(nullptr));
         void* rawBits = nullptr;
-        bitmap = unique_hbitmap(::CreateDIBSection(dc.get(), reinterpret_cast<BITMAPINFO*>(&info),
+        bitmap = unique_hbitmap(::CreateDIBSection(dc.get(), info.get(),
                                                    DIB_RGB_COLORS, &rawBits, nullptr, 0));
         pixels = static_cast<uint8_t*>(rawBits);
         stride = (width * bits + 31) / 32 * 4;

@@ -31,15 +31,7 @@ void ExpectNothingHeld() {
 // Draws a picture with smooth gradients, flat areas, hard edges and text into a bitmap of
 // the given depth (8 bits with a colour cube), and writes it with the capture's BMP writer.
 void WriteTestBmp(const std::wstring& path, int width, int height, int bits) {
-    struct {
-        BITMAPINFOHEADER header;
-        RGBQUAD table[256];
-    } info{};
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = width;
-    info.header.biHeight = height;
-    info.header.biPlanes = 1;
-    info.header.biCompression = BI_RGB;
+    test::DibInfo info(width, height, 32);
     for (int i = 0; i < 216; ++i) {
         info.table[i] = RGBQUAD{static_cast<BYTE>(i % 6 * 51), static_cast<BYTE>(i / 6 % 6 * 51),
                                 static_cast<BYTE>(i / 36 * 51), 0};
@@ -49,9 +41,8 @@ void WriteTestBmp(const std::wstring& path, int width, int height, int bits) {
         info.table[i] = RGBQUAD{grey, grey, grey, 0};
     }
 
-    info.header.biBitCount = 32;
     void* rawBits = nullptr;
-    const unique_hbitmap picture(::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info),
+    const unique_hbitmap picture(::CreateDIBSection(nullptr, info.get(),
                                                     DIB_RGB_COLORS, &rawBits, nullptr, 0));
     auto* pixels = static_cast<uint32_t*>(rawBits);
     for (int y = 0; y < height; ++y) {
@@ -73,7 +64,7 @@ void WriteTestBmp(const std::wstring& path, int width, int height, int bits) {
 
     info.header.biBitCount = static_cast<WORD>(bits);
     const unique_hdc dc(::CreateCompatibleDC(nullptr));
-    const unique_hbitmap target(::CreateDIBSection(dc.get(), reinterpret_cast<BITMAPINFO*>(&info),
+    const unique_hbitmap target(::CreateDIBSection(dc.get(), info.get(),
                                                    DIB_RGB_COLORS, &rawBits, nullptr, 0));
     const unique_select selected(dc.get(), target.get());
     ::BitBlt(dc.get(), 0, 0, width, height, pictureDc.get(), 0, 0, SRCCOPY);

@@ -59,6 +59,15 @@ std::vector<std::wstring> TempFolder::Names() const {
     return names;
 }
 
+DibInfo::DibInfo(int width, int height, int bits) : header{}, table{} {
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(bits);
+    header.biCompression = BI_RGB;
+}
+
 std::vector<uint8_t> ReadBytes(const std::wstring& path) {
     std::vector<uint8_t> bytes;
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

@@ -26,6 +26,15 @@ private:
     std::wstring m_path;
 };
 
+// The description of an uncompressed DIB section of `bits` per pixel, bottom-up, with room
+// for a full colour table (left zero).
+struct DibInfo {
+    DibInfo(int width, int height, int bits);
+    BITMAPINFO* get() { return reinterpret_cast<BITMAPINFO*>(this); }
+    BITMAPINFOHEADER header;
+    RGBQUAD table[256];
+};
+
 std::vector<uint8_t> ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 bool Exists(const std::wstring& path);
