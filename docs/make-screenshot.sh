@@ -4,10 +4,12 @@
 #                         the icon) and the menu (right click);
 #   tavelin-settings.png  the settings dialog, opened from the menu.
 # Run it after scripts/test.sh has built everything:  bash docs/make-screenshot.sh
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TAVELIN_BUILD:-$root/build}
-"$root/tests/harness/wine-session.sh" "$build/i686/wine/template" bash -c '
+. "$(dirname "$0")/../scripts/common.sh"
+root=$TAVELIN_ROOT
+build=$TAVELIN_BUILD
+arch=$(tavelin_wine_build)
+tavelin_use_build "$arch"
+"$root/tests/harness/wine-session.sh" "$build/$arch/wine/template" bash -c '
     set -e
     wine "$1" &
     sleep 3
@@ -28,5 +30,5 @@ build=${TAVELIN_BUILD:-$root/build}
     # The dialog is centred on the screen.
     convert "$TAVELIN_SESSION/settings-full.png" -crop 376x196+496+275 +repage "$2/tavelin-settings.png"
     wineserver -k
-' shot "$build/i686/bin/Tavelin.exe" "$root/docs"
+' shot "$build/$arch/bin/Tavelin.exe" "$root/docs"
 echo "wrote $root/docs/tavelin-desktop.png and $root/docs/tavelin-settings.png"

@@ -6,10 +6,12 @@
 # docs/benchmarks.md. About six minutes on two cores.
 . "$(dirname "$0")/common.sh"
 tavelin_install_missing
-tavelin_build i686 --target Tavelin tavelin_bench >/dev/null
-bin="$TAVELIN_BUILD/i686/bin"
+arch=$(tavelin_wine_build)
+tavelin_use_build "$arch"
+tavelin_build "$arch" --target Tavelin tavelin_bench >/dev/null
+bin="$TAVELIN_BUILD/$arch/bin"
 session="$TAVELIN_ROOT/tests/harness/wine-session.sh"
-template="$TAVELIN_BUILD/i686/wine/template"
+template="$TAVELIN_BUILD/$arch/wine/template"
 costs="$TAVELIN_ROOT/bench/process-costs.sh"
 captures=${TAVELIN_BENCH_CAPTURES:-40}
 warmup=3
@@ -115,7 +117,7 @@ table | tee "$out/table"
 
 machine="$(lscpu | awk -F: '/^Model name/ { gsub(/^ +/, "", $2); print $2; exit }'), $(nproc) cores,"
 machine+=" $(awk '/^MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo) memory;"
-machine+=" Debian $(cat /etc/debian_version), Linux $(uname -r), $(wine --version), Xvfb"
+machine+=" Debian $(cat /etc/debian_version), Linux $(uname -r), Wine $(dpkg-query -W -f='${Version}' wine), the $arch build, Xvfb"
 {
     echo "# Benchmarks"
     echo

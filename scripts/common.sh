@@ -6,7 +6,7 @@ TAVELIN_BUILD=${TAVELIN_BUILD:-$TAVELIN_ROOT/build}
 # Everything the build, the program under Wine and the tests need, from Debian's packages.
 tavelin_install_missing() {
     local packages=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-                    googletest wine wine32:i386 xvfb xdotool imagemagick util-linux)
+                    googletest wine wine32:i386 wine64 xvfb xdotool imagemagick util-linux)
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     local missing=()
@@ -36,4 +36,20 @@ tavelin_build() {  # arch [cmake --build arguments...]
             -DCMAKE_BUILD_TYPE=Release >/dev/null
     fi
     cmake --build "$dir" -j "$(nproc)" "$@"
+}
+
+# The build that Wine can run here: i686, the program's own, wherever the kernel runs 32-bit
+# programs; x86_64 on kernels built or booted without that (ia32 emulation off), where no
+# 32-bit Windows program can start under Wine.
+tavelin_wine_build() {
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo i686
+    else
+        echo x86_64
+    fi
+}
+
+# Exports what the harness needs to run the given build's programs.
+tavelin_use_build() {  # arch
+    if [ "$1" = x86_64 ]; then export TAVELIN_WINEARCH=win64; else export TAVELIN_WINEARCH=win32; fi
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tavelin.exe and runs it under Wine, in a Wine prefix kept inside the build tree
-# (build/i686/wine/run), never the user's own.
+# (build/i686/wine/run), never the user's own. On a kernel that runs no 32-bit programs it
+# builds and runs the 64-bit Tavelin.exe instead (build/x86_64).
 #
 # With an X display (DISPLAY set), Tavelin runs there in Wine's virtual desktop, whose
 # notification area holds its icon, until it is ended from its menu or with Ctrl+C.
@@ -9,14 +10,16 @@
 # program running until Ctrl+C. Either way every process it started is stopped at the end.
 . "$(dirname "$0")/common.sh"
 tavelin_install_missing
-tavelin_build i686 --target Tavelin >/dev/null
-exe="$TAVELIN_BUILD/i686/bin/Tavelin.exe"
-run="$TAVELIN_BUILD/i686/wine/run"
+arch=$(tavelin_wine_build)
+tavelin_use_build "$arch"
+tavelin_build "$arch" --target Tavelin >/dev/null
+exe="$TAVELIN_BUILD/$arch/bin/Tavelin.exe"
+run="$TAVELIN_BUILD/$arch/wine/run"
 echo "Built $exe"
 
 export TAVELIN_KEEP_PREFIX="$run" TAVELIN_SESSION_TIMEOUT=0
 session="$TAVELIN_ROOT/tests/harness/wine-session.sh"
-template="$TAVELIN_BUILD/i686/wine/template"
+template="$TAVELIN_BUILD/$arch/wine/template"
 
 if [ -n "${DISPLAY:-}" ]; then
     echo "Starting Tavelin on $DISPLAY; end it from its tray menu (Exit) or with Ctrl+C."

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Wine prefix that every test run copies, once per build tree (and again after a
-# Wine upgrade): a 32-bit prefix whose user folders are real folders, with a virtual desktop
+# Wine upgrade): a 32-bit prefix (64-bit for the x86_64 build) whose user folders are real folders, with a virtual desktop
 # that has a notification area, and no crash dialog waiting for a person.
 set -euo pipefail
 template=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 
+tavelin_wine_env "$template/prefix" "$template/home"
 version=$(wine --version)
 if [ -f "$template/ready" ] && [ "$(cat "$template/ready")" = "$version" ]; then
     exit 0
@@ -14,7 +15,6 @@ fi
 
 rm -rf "$template"
 mkdir -p "$template/home"
-tavelin_wine_env "$template/prefix" "$template/home"
 unset DISPLAY  # wineboot needs no X server
 wineboot -i >/dev/null 2>&1
 wineserver -w
