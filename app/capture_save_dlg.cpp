@@ -16,13 +16,8 @@ namespace {
 // Explorer broadcasts this when it (re)creates the taskbar; icons added before are gone.
 const UINT kTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
 
-// One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
-// Systems before Windows 7 refuse the flag, and get the hotkey without it. (Wine 8 accepts
-// the flag but still posts one WM_HOTKEY per repeat.)
-bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
-    return ::RegisterHotKey(window, id, MOD_WIN | MOD_NOREPEAT, key) ||
-           ::RegisterHotKey(window, id, MOD_WIN, key);
-}
+// A second copy of the program asks for the balloon with this.
+const UINT kShowBalloonAgain = ::RegisterWindowMessageW(kShowBalloonAgainMessage);
 
 }  // namespace
 
@@ -51,6 +46,9 @@ void CCaptureSaveDlg::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataE
 LRESULT CCaptureSaveDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kTrayCallbackMessage) OnTrayCallback(lParam);
     if (message == kTaskbarCreated && kTaskbarCreated != 0) g_trayIcon.Recreate();
+    if (message == kShowBalloonAgain && kShowBalloonAgain != 0 && m_balloonText) {
+        g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText);
+    }
     return CDialog::WindowProc(message, wParam, lParam);
 }
 
@@ -70,11 +68,10 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     g_trayIcon.Create(m_hWnd, kTrayToolTip);
-    // Registered before the balloon goes up, so that it can say which keys work.
-    const bool activeWindowKey = RegisterCaptureHotKey(m_hWnd, kHotkeyActiveWindow, 'A');
-    const bool wholeScreenKey = RegisterCaptureHotKey(m_hWnd, kHotkeyWholeScreen, 'S');
-    g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle,
-                           StartupBalloonText(activeWindowKey, wholeScreenKey));
+    // Taken before the balloon goes up, so that it can say which keys work.
+    const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd);
+    m_balloonText = StartupBalloonText(keys.activeWindow, keys.wholeScreen);
+    g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText);
     return TRUE;
 }
 
@@ -106,6 +103,9 @@ HCURSOR CCaptureSaveDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon
 
 void CCaptureSaveDlg::OnDestroy() {
     Default();
+    // The shell gets its own handling of the keys back with the window's end, not only with
+    // the process's.
+    m_hotkeys.Stop();
     g_trayIcon.Remove();
 }
 

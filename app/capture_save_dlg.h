@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "framework/dialog.h"
+#include "hotkeys/capture_hotkeys.h"
 
 namespace tavelin {
 
@@ -34,6 +35,8 @@ private:
 
     HICON m_hIcon;
     bool m_visible = false;
+    CaptureHotkeys m_hotkeys;
+    const wchar_t* m_balloonText = nullptr;  // what the start-up balloon said
 };
 
 }  // namespace tavelin

@@ -5,10 +5,9 @@
 
 #include <optional>
 
-namespace tavelin {
+#include "hotkeys/hotkey_ids.h"
 
-inline constexpr int kHotkeyActiveWindow = 100;  // Windows key + A
-inline constexpr int kHotkeyWholeScreen = 200;   // Windows key + S
+namespace tavelin {
 
 // A rectangle that a bitmap can be made of: a width and height that are positive and fit
 // in an int.

@@ -94,6 +94,11 @@ struct hmenu {
     static pointer Invalid() { return nullptr; }
     static bool Close(pointer p) { return ::DestroyMenu(p) != FALSE; }
 };
+struct hhook {
+    using pointer = HHOOK;
+    static pointer Invalid() { return nullptr; }
+    static bool Close(pointer p) { return ::UnhookWindowsHookEx(p) != FALSE; }
+};
 // CreateFileW reports failure as INVALID_HANDLE_VALUE, not as null.
 struct hfile {
     using pointer = HANDLE;
@@ -141,6 +146,7 @@ using unique_hgdiobj = unique_any<traits::hgdiobj>;  // DeleteObject
 using unique_hbitmap = unique_any<traits::hbitmap>;  // DeleteObject
 using unique_hkey = unique_any<traits::hkey>;        // RegCloseKey
 using unique_hmenu = unique_any<traits::hmenu>;      // DestroyMenu
+using unique_hhook = unique_any<traits::hhook>;      // UnhookWindowsHookEx
 using unique_hfile = unique_any<traits::hfile>;      // CloseHandle, INVALID_HANDLE_VALUE when empty
 using unique_handle = unique_any<traits::handle>;    // CloseHandle, null when empty
 using unique_hlocal = unique_any<traits::hlocal>;    // LocalFree

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "settings/settings_store.h"
 #include "tests/support/desktop_driver.h"
 #include "tests/support/gdiplus_decoder.h"
+#include "tests/support/shell_stand_in.h"
 #include "tests/support/test_files.h"
 
 namespace tavelin {
@@ -45,12 +47,23 @@ test::DecodedImage WaitForCapture(const std::wstring& name) {
     return image;
 }
 
-bool BalloonSays(const std::wstring& text) {
+bool BalloonSays(const std::wstring& text, DWORD timeoutMs = 8000) {
     return WaitFor([&] {
         for (const auto& shown : test::VisibleToolTipTexts())
             if (shown.find(text) != std::wstring::npos) return true;
         return false;
-    }, 8000);
+    }, timeoutMs);
+}
+
+// The threads of a process: the program runs one, and one more while its keyboard hook is set.
+int ThreadsOf(DWORD processId) {
+    const unique_handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 thread{};
+    thread.dwSize = sizeof(thread);
+    int count = 0;
+    for (BOOL more = ::Thread32First(snapshot.get(), &thread); more; more = ::Thread32Next(snapshot.get(), &thread))
+        if (thread.th32OwnerProcessID == processId) ++count;
+    return count;
 }
 
 class TavelinApp : public testing::Test {
@@ -77,6 +90,7 @@ TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
     EXPECT_FALSE(WaitFor([&] { return ::IsWindowVisible(app.MainWindow()) != FALSE; }, 500));
     EXPECT_TRUE(app.VisibleWindows().empty()) << "no window of the program may show";
     EXPECT_EQ(test::VisibleTaskbarButtons(), buttonsBefore) << "no taskbar button";
+    EXPECT_EQ(ThreadsOf(app.ProcessId()), 1) << "no keyboard hook where the keys could be registered";
 
     // Seeded before the first capture can happen.
     const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
@@ -132,24 +146,50 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A window of another program, filled with one colour, for Windows key + A to capture.
+class TargetWindow {
+public:
+    TargetWindow(const RECT& place, COLORREF colour) : m_brush(::CreateSolidBrush(colour)) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = TargetProc;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TavelinCaptureTarget";
+        windowClass.hbrBackground = m_brush;
+        ::RegisterClassW(&windowClass);
+        m_window = ::CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"target",
+                                     WS_POPUP | WS_VISIBLE, place.left, place.top,
+                                     place.right - place.left, place.bottom - place.top, nullptr,
+                                     nullptr, windowClass.hInstance, nullptr);
+        ::UpdateWindow(m_window);
+    }
+    ~TargetWindow() {
+        ::DestroyWindow(m_window);
+        ::UnregisterClassW(L"TavelinCaptureTarget", ::GetModuleHandleW(nullptr));
+        ::DeleteObject(m_brush);
+    }
+    HWND get() const { return m_window; }
+
+    // Focused as a user does it, by a click.
+    bool ClickToFocus() const {
+        RECT rect;
+        ::GetWindowRect(m_window, &rect);
+        test::ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+        const bool focused = WaitFor([&] { return ::GetForegroundWindow() == m_window; });
+        WaitFor([] { return false; }, 300);  // let it paint
+        return focused;
+    }
+
+private:
+    HBRUSH m_brush;
+    HWND m_window = nullptr;
+};
+
 TEST_F(TavelinApp, WindowsKeyAndACapturesTheForegroundWindow) {
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
-
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = TargetProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"TavelinCaptureTarget";
-    windowClass.hbrBackground = ::CreateSolidBrush(RGB(200, 30, 90));
-    ::RegisterClassW(&windowClass);
-    HWND target = ::CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"target",
-                                    WS_POPUP | WS_VISIBLE, 210, 140, 320, 240, nullptr, nullptr,
-                                    windowClass.hInstance, nullptr);
-    ASSERT_TRUE(target);
-    ::UpdateWindow(target);
-    ::SetForegroundWindow(target);
-    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == target; }));
-    WaitFor([] { return false; }, 300);  // let it paint
+    TargetWindow target({210, 140, 530, 380}, RGB(200, 30, 90));
+    ASSERT_TRUE(target.get());
+    ASSERT_TRUE(target.ClickToFocus());
 
     test::PressWindowsKeyWith('A');
     ASSERT_TRUE(WaitFor([] { return !Captures().empty(); })) << "no capture after Windows key + A";
@@ -161,20 +201,99 @@ TEST_F(TavelinApp, WindowsKeyAndACapturesTheForegroundWindow) {
     EXPECT_NEAR(static_cast<int>(middle >> 16), 200, 8);
     EXPECT_NEAR(static_cast<int>((middle >> 8) & 255), 30, 8);
     EXPECT_NEAR(static_cast<int>(middle & 255), 90, 8);
-
-    ::DestroyWindow(target);
-    ::DeleteObject(windowClass.hbrBackground);
 }
 
-TEST_F(TavelinApp, AHotkeyHeldByAnotherProgramIsNamedAndTheOtherStillWorks) {
-    ASSERT_TRUE(::RegisterHotKey(nullptr, 1, MOD_WIN, 'A')) << "the driver could not take the key";
+TEST_F(TavelinApp, OneKeyHeldElsewhereIsClaimedAndTheOtherRegistered) {
+    test::ShellStandIn holder(true, false);
+    ASSERT_TRUE(holder.Ready()) << "the driver could not take the key";
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
-    EXPECT_TRUE(BalloonSays(L"(WinKey + A) is in use by another program.\nPress (WinKey + S) to clip entire screen."));
+    EXPECT_TRUE(BalloonSays(kBothKeysText));
 
     test::PressWindowsKeyWith('S');
-    EXPECT_TRUE(WaitFor([] { return !Captures().empty(); })) << "Windows key + S must still capture";
-    ::UnregisterHotKey(nullptr, 1);
+    EXPECT_TRUE(WaitFor([] { return Captures().size() == 1; })) << "the registered key";
+    test::PressWindowsKeyWith('A');
+    EXPECT_TRUE(WaitFor([] { return Captures().size() == 2; })) << "the claimed key";
+    EXPECT_EQ(holder.HotkeysA(), 0) << "the holder saw the press";
+}
+
+// What the Windows 10 and 11 shell does to the keys, played by a stand-in that holds them
+// before Tavelin starts: the keyboard hook claims them, and lets every other key pass.
+TEST_F(TavelinApp, ClaimsTheKeysTheShellHoldsAndPassesEverythingElse) {
+    using test::SeenKey;
+    test::ShellStandIn shell;
+    ASSERT_TRUE(shell.Ready()) << "the stand-in could not take the keys";
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(BalloonSays(kBothKeysText)) << "claimed keys count as working";
+    EXPECT_EQ(ThreadsOf(app.ProcessId()), 2) << "the hook runs on a thread of its own";
+
+    TargetWindow target({200, 150, 700, 450}, RGB(20, 160, 60));
+    ASSERT_TRUE(target.ClickToFocus());
+    shell.TakeKeys();
+    test::PressWindowsKeyWith('A');
+    ASSERT_TRUE(WaitFor([] { return Captures().size() == 1; }));
+    const test::DecodedImage window = WaitForCapture(L"Shot-1.jpg");
+    EXPECT_EQ(window.width, 500u);
+    EXPECT_EQ(window.height, 300u);
+    // The shell sees the Windows key go down and up with the mask key between, so it opens
+    // no Start menu, and never the A.
+    const std::vector<SeenKey> masked{{VK_LWIN, false}, {0xE8, false}, {0xE8, true}, {VK_LWIN, true}};
+    EXPECT_TRUE(WaitFor([&] { return shell.TakeKeys() == masked; }, 2000));
+
+    test::PressWindowsKeyWith('S');
+    ASSERT_TRUE(WaitFor([] { return Captures().size() == 2; }));
+    const test::DecodedImage screen = WaitForCapture(L"Shot-2.jpg");
+    EXPECT_EQ(screen.width, static_cast<unsigned>(::GetSystemMetrics(SM_CXSCREEN)));
+    EXPECT_EQ(screen.height, static_cast<unsigned>(::GetSystemMetrics(SM_CYSCREEN)));
+
+    // A held key repeats its key-down; one press is one capture.
+    test::SendKeys({{VK_RWIN, false}, {'S', false}, {'S', false}, {'S', false}, {'S', false},
+                    {'S', true}, {VK_RWIN, true}});
+    ASSERT_TRUE(WaitFor([] { return Captures().size() == 3; }));
+    EXPECT_FALSE(WaitFor([] { return Captures().size() > 3; }, 1500));
+
+    // Keys that are not the claimed combinations pass untouched.
+    shell.TakeKeys();
+    test::PressKey('Q');
+    test::SendKeys({{VK_LSHIFT, false}, {VK_LWIN, false}, {'S', false}, {'S', true}, {VK_LWIN, true}, {VK_LSHIFT, true}});
+    test::PressWindowsKeyWith('E');
+    const std::vector<SeenKey> passed{{'Q', false}, {'Q', true}, {VK_LSHIFT, false}, {VK_LWIN, false},
+                                      {'S', false}, {'S', true}, {VK_LWIN, true}, {VK_LSHIFT, true},
+                                      {VK_LWIN, false}, {'E', false}, {'E', true}, {VK_LWIN, true}};
+    std::vector<SeenKey> seen;
+    WaitFor([&] {
+        for (const SeenKey& key : shell.TakeKeys()) seen.push_back(key);
+        return seen.size() >= passed.size();
+    }, 3000);
+    EXPECT_EQ(test::Describe(seen), test::Describe(passed));
+    EXPECT_EQ(Captures().size(), 3u) << "Shift + Windows key + S is not Windows key + S";
+    EXPECT_EQ(shell.HotkeysA() + shell.HotkeysS(), 0) << "the shell saw a claimed press";
+
+    // A second copy ends at once without touching the settings, and the first one shows its
+    // balloon again.
+    const unique_hkey run = OpenUserKey(kRunKeyPath);
+    ASSERT_EQ(::RegDeleteValueW(run.get(), kRunValueName), ERROR_SUCCESS);
+    ASSERT_TRUE(WaitFor([] { return !BalloonSays(kBothKeysText, 0); }, 15000));
+    PROCESS_INFORMATION second{};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    std::wstring commandLine = L"\"" + test::TavelinExePath() + L"\"";
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &second));
+    const unique_handle secondProcess(second.hProcess);
+    const unique_handle secondThread(second.hThread);
+    EXPECT_EQ(::WaitForSingleObject(secondProcess.get(), 5000), WAIT_OBJECT_0) << "the second copy must end at once";
+    EXPECT_TRUE(BalloonSays(kBothKeysText));
+    EXPECT_NE(::RegQueryValueExW(run.get(), kRunValueName, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS)
+        << "the second copy wrote the settings";
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([] { return Captures().size() == 4; })) << "the first copy must keep capturing";
+
+    // After Exit the shell has its keys back.
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32773, 0);
+    ASSERT_TRUE(app.HasExited(5000));
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([&] { return shell.HotkeysS() == 1; }));
 }
 
 // The menu's texts, read from the program's own resources: Wine does not let another process

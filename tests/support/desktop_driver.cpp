@@ -143,6 +143,12 @@ INPUT Key(WORD key, bool up) {
 }
 }  // namespace
 
+void SendKeys(const std::vector<KeyStroke>& strokes) {
+    std::vector<INPUT> inputs;
+    for (const KeyStroke& stroke : strokes) inputs.push_back(Key(stroke.key, stroke.up));
+    Send(inputs);
+}
+
 void PressWindowsKeyWith(WORD key) {
     Send({Key(VK_LWIN, false), Key(key, false), Key(key, true), Key(VK_LWIN, true)});
 }

@@ -50,6 +50,12 @@ ShownBox WaitForMessageBox(const TavelinProcess& app, DWORD timeoutMs = 5000);
 std::wstring ControlText(HWND dialog, int id);
 void SetControlText(HWND dialog, int id, const std::wstring& text);
 
+// Key strokes sent in one SendInput call, in order.
+struct KeyStroke {
+    WORD key;
+    bool up;
+};
+void SendKeys(const std::vector<KeyStroke>& strokes);
 // Windows key + `key`, pressed and released through SendInput.
 void PressWindowsKeyWith(WORD key);
 // A key pressed and released through SendInput.

@@ -1,0 +1,110 @@
+#include "hotkeys/capture_hotkeys.h"
+
+#include "hotkeys/hotkey_ids.h"
+
+namespace tavelin {
+
+namespace {
+
+// The hook procedure has no argument for its object; one hook per process is all there is.
+CaptureHotkeys* g_hookOwner = nullptr;
+
+// One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
+// Systems before Windows 7 refuse the flag, and get the hotkey without it. (Wine 8 accepts
+// the flag but still posts one WM_HOTKEY per repeat.)
+bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
+    return ::RegisterHotKey(window, id, MOD_WIN | MOD_NOREPEAT, key) ||
+           ::RegisterHotKey(window, id, MOD_WIN, key);
+}
+
+void PressAndReleaseMaskKey() {
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = kMaskKey;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, keys, sizeof(INPUT));
+}
+
+}  // namespace
+
+WorkingHotkeys CaptureHotkeys::Start(HWND window) {
+    m_window = window;
+    const bool registeredA = RegisterCaptureHotKey(window, kHotkeyActiveWindow, 'A');
+    const bool registeredS = RegisterCaptureHotKey(window, kHotkeyWholeScreen, 'S');
+    if (registeredA && registeredS) return {true, true};
+
+    m_claim = KeyClaim(!registeredA, !registeredS);
+    const bool hooked = StartHookThread();
+    return {registeredA || hooked, registeredS || hooked};
+}
+
+bool CaptureHotkeys::StartHookThread() {
+    if (g_hookOwner) return false;
+    g_hookOwner = this;
+    // The one thread beside the user-interface thread. A low-level hook is called on the
+    // thread that set it, and a capture holds the user-interface thread for 100 to 500 ms,
+    // longer than Windows waits for a hook: it would skip the hook, and from Windows 7 on
+    // remove it for good. This thread runs the hook and its message loop and nothing else.
+    m_hookSet.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (m_hookSet) {
+        m_thread.reset(::CreateThread(nullptr, 0, &CaptureHotkeys::HookThread, this, 0, &m_threadId));
+    }
+    if (!m_thread) {
+        m_hookSet.reset();
+        g_hookOwner = nullptr;
+        return false;
+    }
+    // The thread either sets the hook and says so, or ends.
+    const HANDLE outcomes[] = {m_hookSet.get(), m_thread.get()};
+    m_hooked = ::WaitForMultipleObjects(2, outcomes, FALSE, INFINITE) == WAIT_OBJECT_0;
+    if (!m_hooked) Stop();
+    return m_hooked;
+}
+
+DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
+    auto* self = static_cast<CaptureHotkeys*>(parameter);
+    MSG message;
+    // A thread has no message queue until it asks for one, and Stop posts to it.
+    ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    const unique_hhook hook(::SetWindowsHookExW(WH_KEYBOARD_LL, &CaptureHotkeys::LowLevelKeyboardProc,
+                                                ::GetModuleHandleW(nullptr), 0));
+    if (!hook) return 1;
+    ::SetEvent(self->m_hookSet.get());
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    return 0;
+}
+
+// Called for every key the user types anywhere while the hook is set: it decides from the
+// virtual-key code and up or down alone, keeps nothing but the modifier state, and passes
+// everything that is not Windows key + A or + S on at once.
+LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && g_hookOwner) {
+        const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        const bool up = (key->flags & LLKHF_UP) != 0;
+        const KeyVerdict verdict = g_hookOwner->m_claim.OnKey(key->vkCode, up);
+        if (verdict.hotkeyId) {
+            ::PostMessageW(g_hookOwner->m_window, WM_HOTKEY, static_cast<WPARAM>(verdict.hotkeyId),
+                           MAKELPARAM(MOD_WIN, key->vkCode));
+        }
+        // Sent from inside the hook, the mask key reaches the system ahead of the release
+        // being decided here.
+        if (verdict.maskFirst) PressAndReleaseMaskKey();
+        if (verdict.swallow) return 1;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CaptureHotkeys::Stop() {
+    if (!m_thread) return;
+    ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+    ::WaitForSingleObject(m_thread.get(), INFINITE);
+    m_thread.reset();
+    m_hookSet.reset();
+    m_threadId = 0;
+    m_hooked = false;
+    g_hookOwner = nullptr;
+}
+
+}  // namespace tavelin

@@ -1,0 +1,49 @@
+// Windows key + A and + S for the main window. Registered with RegisterHotKey wherever the
+// system allows; where it refuses a combination (the Windows 10 and 11 shell holds both for
+// itself), claimed with a low-level keyboard hook instead. The window receives WM_HOTKEY with
+// identifier 100 or 200 either way.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/unique_handles.h"
+#include "hotkeys/key_claim.h"
+
+namespace tavelin {
+
+// Which of the two keys capture, by registration or by the hook.
+struct WorkingHotkeys {
+    bool activeWindow = false;
+    bool wholeScreen = false;
+};
+
+class CaptureHotkeys {
+public:
+    CaptureHotkeys() = default;
+    ~CaptureHotkeys() { Stop(); }
+    CaptureHotkeys(const CaptureHotkeys&) = delete;
+    CaptureHotkeys& operator=(const CaptureHotkeys&) = delete;
+
+    // Registers both keys on `window` and hooks the keyboard for those the system refused.
+    WorkingHotkeys Start(HWND window);
+
+    // Unhooks and ends the hook's thread, if there is one. The registrations end with the
+    // window, as they always have.
+    void Stop();
+
+    bool Hooked() const { return m_hooked; }
+
+private:
+    static DWORD WINAPI HookThread(void* parameter);
+    static LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam);
+    bool StartHookThread();
+
+    HWND m_window = nullptr;
+    KeyClaim m_claim{false, false};  // touched only on the hook's thread once it runs
+    unique_handle m_hookSet;  // an event: the hook's thread has set the hook
+    unique_handle m_thread;
+    DWORD m_threadId = 0;
+    bool m_hooked = false;
+};
+
+}  // namespace tavelin

@@ -1,0 +1,82 @@
+#include "hotkeys/key_claim.h"
+
+#include "hotkeys/hotkey_ids.h"
+
+namespace tavelin {
+
+namespace {
+
+// A bit for each key whose state the rules follow. Low-level hooks report the left and right
+// modifiers apart; injected input may carry the generic code, so that counts too.
+enum : unsigned {
+    kLeftWin = 1u << 0,
+    kRightWin = 1u << 1,
+    kShift = 1u << 2,
+    kControl = 1u << 3,
+    kAlt = 1u << 4,
+    kClaimedA = 1u << 5,  // A went down as a claimed press and has not come up
+    kClaimedS = 1u << 6,
+};
+constexpr unsigned kWin = kLeftWin | kRightWin;
+
+unsigned ModifierBit(unsigned virtualKey) {
+    switch (virtualKey) {
+        case 0x5B: return kLeftWin;   // VK_LWIN
+        case 0x5C: return kRightWin;  // VK_RWIN
+        case 0x10:                    // VK_SHIFT
+        case 0xA0:                    // VK_LSHIFT
+        case 0xA1: return kShift;     // VK_RSHIFT
+        case 0x11:                    // VK_CONTROL
+        case 0xA2:                    // VK_LCONTROL
+        case 0xA3: return kControl;   // VK_RCONTROL
+        case 0x12:                    // VK_MENU
+        case 0xA4:                    // VK_LMENU
+        case 0xA5: return kAlt;       // VK_RMENU
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+KeyClaim::KeyClaim(bool claimActiveWindow, bool claimWholeScreen)
+    : m_claimA(claimActiveWindow), m_claimS(claimWholeScreen) {}
+
+KeyVerdict KeyClaim::OnKey(unsigned virtualKey, bool keyUp) {
+    KeyVerdict verdict;
+    if (const unsigned modifier = ModifierBit(virtualKey)) {
+        // Left and right Shift share a bit: releasing one while the other is held reads as
+        // none held, which can only let a press through, never claim a wrong one.
+        if (keyUp) {
+            m_held &= ~modifier;
+            if ((modifier & kWin) && m_maskDue) {
+                verdict.maskFirst = true;
+                m_maskDue = false;
+            }
+        } else {
+            m_held |= modifier;
+        }
+        return verdict;
+    }
+
+    unsigned claimedBit = 0;
+    if (virtualKey == 'A' && m_claimA) claimedBit = kClaimedA;
+    if (virtualKey == 'S' && m_claimS) claimedBit = kClaimedS;
+    if (!claimedBit) return verdict;
+
+    if (Held(claimedBit)) {
+        // A repeat of a taken press, or its release: the system saw neither its start nor
+        // will it see its end.
+        verdict.swallow = true;
+        if (keyUp) m_held &= ~claimedBit;
+        return verdict;
+    }
+    // MOD_WIN alone: a Windows key down and no Ctrl, Alt or Shift.
+    if (keyUp || !Held(kWin) || Held(kShift | kControl | kAlt)) return verdict;
+    m_held |= claimedBit;
+    m_maskDue = true;
+    verdict.swallow = true;
+    verdict.hotkeyId = claimedBit == kClaimedA ? kHotkeyActiveWindow : kHotkeyWholeScreen;
+    return verdict;
+}
+
+}  // namespace tavelin

@@ -1,0 +1,42 @@
+// The rules by which the fallback keyboard hook claims Windows key + A and + S where the
+// system holds them: which key events it takes, when a press captures, and when the mask key
+// goes out. Virtual-key codes and up/down only, no Windows calls, so that tables of key
+// events can test every rule.
+#pragma once
+
+namespace tavelin {
+
+// An unassigned virtual key. The shell opens the Start menu when a Windows key goes down and
+// up with no other key seen between; this one, pressed and released before the Windows key's
+// release, is that other key in place of the claimed one, which the shell never sees.
+inline constexpr unsigned kMaskKey = 0xE8;
+
+// What the hook does with one key event.
+struct KeyVerdict {
+    bool swallow = false;    // the event goes no further: no older hook, no window, no shell
+    int hotkeyId = 0;        // non-zero: post WM_HOTKEY with this identifier
+    bool maskFirst = false;  // press and release the mask key before the event passes on
+
+    bool operator==(const KeyVerdict& other) const {
+        return swallow == other.swallow && hotkeyId == other.hotkeyId &&
+               maskFirst == other.maskFirst;
+    }
+};
+
+class KeyClaim {
+public:
+    // Claims Windows key + A (hotkey 100) and + S (hotkey 200) where asked to.
+    KeyClaim(bool claimActiveWindow, bool claimWholeScreen);
+
+    KeyVerdict OnKey(unsigned virtualKey, bool keyUp);
+
+private:
+    bool Held(unsigned bits) const { return (m_held & bits) != 0; }
+
+    bool m_claimA;
+    bool m_claimS;
+    unsigned m_held = 0;     // modifiers down, and the claimed keys whose press was taken
+    bool m_maskDue = false;  // a press was taken since a Windows key last went up
+};
+
+}  // namespace tavelin

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "hotkeys/key_claim.h"
+
+namespace tavelin {
+namespace {
+
+constexpr KeyVerdict kPass{};
+constexpr KeyVerdict kSwallow{true, 0, false};
+constexpr KeyVerdict kCaptureWindow{true, 100, false};
+constexpr KeyVerdict kCaptureScreen{true, 200, false};
+constexpr KeyVerdict kMaskThenPass{false, 0, true};
+
+struct Step {
+    unsigned key;
+    bool up;
+    KeyVerdict verdict;
+};
+
+void Play(KeyClaim claim, const std::vector<Step>& steps) {
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const KeyVerdict got = claim.OnKey(steps[i].key, steps[i].up);
+        EXPECT_TRUE(got == steps[i].verdict)
+            << "step " << i << ": key " << std::hex << steps[i].key << (steps[i].up ? " up" : " down")
+            << " gave swallow " << got.swallow << ", hotkey " << std::dec << got.hotkeyId << ", mask " << got.maskFirst;
+    }
+}
+
+TEST(KeyClaim, TakesWindowsKeyWithAOrSAndMasksTheWindowsKeysRelease) {
+    Play(KeyClaim(true, true), {
+        {VK_LWIN, false, kPass}, {'A', false, kCaptureWindow}, {'A', true, kSwallow}, {VK_LWIN, true, kMaskThenPass},
+        {VK_RWIN, false, kPass}, {'S', false, kCaptureScreen}, {'S', true, kSwallow}, {VK_RWIN, true, kMaskThenPass},
+        // Two presses in one hold: two captures, one mask.
+        {VK_LWIN, false, kPass}, {'S', false, kCaptureScreen}, {'S', true, kSwallow},
+        {'A', false, kCaptureWindow}, {'A', true, kSwallow}, {VK_LWIN, true, kMaskThenPass},
+        // No claimed press, no mask: the Start menu opens as usual.
+        {VK_LWIN, false, kPass}, {VK_LWIN, true, kPass},
+    });
+}
+
+TEST(KeyClaim, OneCapturePerPressHoweverLongTheKeyIsHeld) {
+    Play(KeyClaim(false, true), {
+        {VK_LWIN, false, kPass}, {VK_LWIN, false, kPass}, {'S', false, kCaptureScreen},
+        {'S', false, kSwallow}, {'S', false, kSwallow}, {VK_LWIN, false, kPass}, {'S', false, kSwallow},
+        // The Windows key comes up first: the S that follows is still the press's own.
+        {VK_LWIN, true, kMaskThenPass}, {'S', false, kSwallow}, {'S', true, kSwallow},
+        {'S', false, kPass}, {'S', true, kPass},
+    });
+}
+
+TEST(KeyClaim, PassesEverythingElseUntouched) {
+    Play(KeyClaim(true, true), {
+        {'A', false, kPass}, {'A', true, kPass}, {'S', false, kPass}, {'S', true, kPass},
+        {'Q', false, kPass}, {'Q', true, kPass},
+        {VK_LWIN, false, kPass}, {'E', false, kPass}, {'E', true, kPass}, {VK_LWIN, true, kPass},
+        {kMaskKey, false, kPass}, {kMaskKey, true, kPass},
+    });
+    // Any of Ctrl, Alt or Shift makes it another combination, whichever side or code.
+    for (unsigned modifier : {VK_SHIFT, VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL, VK_RCONTROL,
+                              VK_MENU, VK_LMENU, VK_RMENU}) {
+        SCOPED_TRACE(modifier);
+        Play(KeyClaim(true, true), {
+            {modifier, false, kPass}, {VK_LWIN, false, kPass}, {'S', false, kPass}, {'S', true, kPass},
+            {VK_LWIN, true, kPass}, {modifier, true, kPass},
+            {VK_RWIN, false, kPass}, {'A', false, kCaptureWindow}, {'A', true, kSwallow}, {VK_RWIN, true, kMaskThenPass},
+        });
+    }
+}
+
+TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
+    Play(KeyClaim(true, false), {
+        {VK_LWIN, false, kPass}, {'S', false, kPass}, {'S', true, kPass}, {VK_LWIN, true, kPass},
+        {VK_LWIN, false, kPass}, {'A', false, kCaptureWindow}, {'A', true, kSwallow}, {VK_LWIN, true, kMaskThenPass},
+    });
+}
+
+}  // namespace
+}  // namespace tavelin
