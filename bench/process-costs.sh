@@ -6,6 +6,9 @@
 #   process-costs.sh BIN memory CAPTURES   idle, peak in one capture, after CAPTURES captures
 #   process-costs.sh BIN startup COUNT     process start to tray icon, COUNT times
 #   process-costs.sh BIN idle SECONDS      processor time and wake-ups while it waits
+#   process-costs.sh BIN idle-hooked SECONDS  the same with its keyboard hook set: a stand-in
+#                                          holds both keys before it starts
+#   process-costs.sh BIN keys COUNT        the hook's cost per key and press to WM_HOTKEY
 set -euo pipefail
 bin=$1 mode=$2 count=$3
 desktop="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
@@ -95,10 +98,18 @@ memory)
     echo "memory.after_all_kib=$(status_kib "$pid" RssAnon)"
     echo "memory.captures=$count"
     ;;
-startup)
-    wine "$bin/tavelin_bench.exe" startup "$(winepath -w "$exe")" "$count" | tr -d '\r'
+startup|keys)
+    wine "$bin/tavelin_bench.exe" "$mode" "$(winepath -w "$exe")" "$count" | tr -d '\r'
     ;;
-idle)
+idle|idle-hooked)
+    if [ "$mode" = idle-hooked ]; then
+        wine "$bin/tavelin_bench.exe" standin >"$TAVELIN_SESSION/standin.out" 2>&1 &
+        for _ in $(seq 300); do
+            grep -q holding "$TAVELIN_SESSION/standin.out" 2>/dev/null && break
+            pause 0.05
+        done
+        grep -q holding "$TAVELIN_SESSION/standin.out" || fail "the stand-in could not hold the keys"
+    fi
     start_program
     pause 14
     ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$pid/stat"; }

@@ -5,10 +5,16 @@
 //   tavelin_bench latency WIDTHxHEIGHT CAPTURES WARMUP   stage timings on this screen
 //   tavelin_bench picture                                show the test picture until ended
 //   tavelin_bench startup EXE COUNT                      process start to tray icon, COUNT times
+//   tavelin_bench keys EXE COUNT                         the keyboard hook's cost per key, and
+//                                                        press to WM_HOTKEY, COUNT keys each
+//   tavelin_bench standin                                hold Windows key + A and + S until ended
+//   tavelin_bench nullhook                               a hook that does nothing, until ended
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +22,7 @@
 #include "bench/stage_floors.h"
 #include "capture/screen_capture.h"
 #include "framework/unique_handles.h"
+#include "hotkeys/capture_hotkeys.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
 
@@ -402,11 +409,292 @@ int Startup(const wchar_t* exe, int count) {
     return 0;
 }
 
+// ---- the keyboard hook ------------------------------------------------------------------
+
+// Every key typed anywhere passes through the hook while it is set. What a key that is not
+// ours costs is timed from SendInput to a hook set before the program's (the newest hook is
+// called first, so this one sees the key only once the program's has passed it on), with
+// Tavelin's hook and with a hook that does nothing in another process, in turns.
+
+constexpr WORD kTestKey = 'Q';
+constexpr int kBlocks = 8;
+
+struct KeyStamp {
+    HANDLE seen = nullptr;  // auto-reset event: the observer saw the test key
+    std::atomic<double> at{0};
+};
+KeyStamp g_observed;
+
+LRESULT CALLBACK ObserveTestKey(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode == kTestKey) {
+        g_observed.at = Now();
+        ::SetEvent(g_observed.seen);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK PassOn(int code, WPARAM wParam, LPARAM lParam) {
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A thread that sets a hook, or holds Windows key + A and + S as the Windows 10 and 11 shell
+// does, and runs its loop until it is ended.
+class KeyboardThread {
+public:
+    KeyboardThread(HOOKPROC hook, bool holdKeys) : m_hook(hook), m_holdKeys(holdKeys) {
+        m_ready.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_thread.reset(::CreateThread(nullptr, 0, &KeyboardThread::Run, this, 0, &m_threadId));
+        ::WaitForSingleObject(m_ready.get(), 10000);
+    }
+    ~KeyboardThread() {
+        ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+        ::WaitForSingleObject(m_thread.get(), 10000);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    static DWORD WINAPI Run(void* parameter) {
+        auto* self = static_cast<KeyboardThread*>(parameter);
+        MSG message;
+        ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+        unique_hhook hook;
+        if (self->m_hook) hook.reset(::SetWindowsHookExW(WH_KEYBOARD_LL, self->m_hook, ::GetModuleHandleW(nullptr), 0));
+        const bool held = !self->m_holdKeys || (::RegisterHotKey(nullptr, 1, MOD_WIN, 'A') &&
+                                                ::RegisterHotKey(nullptr, 2, MOD_WIN, 'S'));
+        self->m_ok = held && (!self->m_hook || hook);
+        ::SetEvent(self->m_ready.get());
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+        ::UnregisterHotKey(nullptr, 1);
+        ::UnregisterHotKey(nullptr, 2);
+        return 0;
+    }
+    HOOKPROC m_hook;
+    bool m_holdKeys;
+    bool m_ok = false;
+    unique_handle m_ready;
+    unique_handle m_thread;
+    DWORD m_threadId = 0;
+};
+
+void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+    std::vector<INPUT> inputs;
+    for (const auto& [key, up] : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void DrainMessages() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+}
+
+// Microseconds from SendInput of the test key's press to the observer; its release follows
+// untimed.
+bool TimeTestKeys(int count, std::vector<double>& samples) {
+    for (int i = 0; i < count; ++i) {
+        const double sent = Now();
+        SendKeys({{kTestKey, false}});
+        if (::WaitForSingleObject(g_observed.seen, 2000) != WAIT_OBJECT_0) {
+            std::fprintf(stderr, "the observer did not see key %d\n", i);
+            return false;
+        }
+        samples.push_back((g_observed.at - sent) * 1000.0);
+        SendKeys({{kTestKey, true}});
+        if (::WaitForSingleObject(g_observed.seen, 2000) != WAIT_OBJECT_0) return false;
+        DrainMessages();
+    }
+    return true;
+}
+
+struct StartedProcess {
+    unique_handle process;
+    unique_handle thread;
+    DWORD processId = 0;
+    DWORD threadId = 0;
+};
+
+StartedProcess StartProcess(std::wstring commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    StartedProcess result;
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, &started)) {
+        result.process.reset(started.hProcess);
+        result.thread.reset(started.hThread);
+        result.processId = started.dwProcessId;
+        result.threadId = started.dwThreadId;
+    }
+    return result;
+}
+
+std::wstring OwnPath() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+// Tavelin.exe runs on both sides, so that whatever it does with a key that reaches it falls on
+// both. On one side a stand-in holds the keys, and Tavelin sets its hook; on the other the keys
+// are free, Tavelin registers them, and a hook that passes every key on at once runs in a
+// process of its own, as Tavelin's does: the floor.
+bool TimeKeysThroughHook(const wchar_t* exe, bool tavelinsHook, int count, std::vector<double>& samples) {
+    std::unique_ptr<KeyboardThread> shell;
+    if (tavelinsHook) shell = std::make_unique<KeyboardThread>(nullptr, true);
+    if (shell && !shell->ok()) return false;
+    StartedProcess tavelin = StartProcess(L"\"" + std::wstring(exe) + L"\"");
+    if (!tavelin.process || !PollUntil(true, 30000)) return false;
+    StartedProcess floor;
+    bool ok = true;
+    if (!tavelinsHook) {
+        const unique_handle hookSet(::CreateEventW(nullptr, TRUE, FALSE, L"Local\\TavelinBench.NullHookSet"));
+        floor = StartProcess(L"\"" + OwnPath() + L"\" nullhook");
+        ok = floor.process && ::WaitForSingleObject(hookSet.get(), 10000) == WAIT_OBJECT_0;
+    }
+    ok = ok && TimeTestKeys(count, samples);
+    if (floor.process) {
+        ::PostThreadMessageW(floor.threadId, WM_QUIT, 0, 0);
+        ok = ::WaitForSingleObject(floor.process.get(), 10000) == WAIT_OBJECT_0 && ok;
+    }
+    PROCESS_INFORMATION process{tavelin.process.get(), tavelin.thread.get(), tavelin.processId, tavelin.threadId};
+    EndProgram(process);
+    return PollUntil(false, 10000) && ok;
+}
+
+int NullHook() {
+    const unique_handle hookSet(::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\TavelinBench.NullHookSet"));
+    MSG message;
+    ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    const unique_hhook hook(::SetWindowsHookExW(WH_KEYBOARD_LL, PassOn, ::GetModuleHandleW(nullptr), 0));
+    if (!hook || !hookSet) return 2;
+    ::SetEvent(hookSet.get());
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    return 0;
+}
+
+// Press to WM_HOTKEY in a window of the benchmark's own, through the program's own key
+// handling: registered where the keys are free, hooked where a stand-in holds them.
+std::atomic<int> g_hotkeys{0};
+double g_hotkeyAt = 0;
+
+LRESULT CALLBACK HotkeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_HOTKEY) {
+        g_hotkeyAt = Now();
+        ++g_hotkeys;
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool TimePresses(bool keysHeldElsewhere, int count, std::vector<double>& samples) {
+    std::unique_ptr<KeyboardThread> shell;
+    if (keysHeldElsewhere) {
+        shell = std::make_unique<KeyboardThread>(nullptr, true);
+        if (!shell->ok()) return false;
+    }
+    HWND window = ::CreateWindowExW(0, L"TavelinBenchHotkeys", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                    nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    bool ok = window != nullptr;
+    {
+        CaptureHotkeys keys;
+        const WorkingHotkeys working = keys.Start(window);
+        ok = ok && working.wholeScreen && keys.Hooked() == keysHeldElsewhere;
+        for (int i = 0; ok && i < count; ++i) {
+            const int before = g_hotkeys;
+            // The press alone: SendInput returns only once every hook has seen all it was given.
+            const double sent = Now();
+            SendKeys({{VK_LWIN, false}, {'S', false}});
+            const DWORD start = ::GetTickCount();
+            while (g_hotkeys == before && ::GetTickCount() - start < 2000) {
+                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+                DrainMessages();
+            }
+            ok = g_hotkeys == before + 1;
+            if (ok) samples.push_back((g_hotkeyAt - sent) * 1000.0);
+            SendKeys({{'S', true}, {VK_LWIN, true}});
+            DrainMessages();
+        }
+    }
+    ::DestroyWindow(window);
+    return ok;
+}
+
+void PutPercentiles(const std::string& key, const std::vector<double>& samples) {
+    Put(key + ".median", Fixed(Median(samples), 0));
+    Put(key + ".p99", Fixed(Percentile(samples, 0.99), 0));
+}
+
+int KeyCosts(const wchar_t* exe, int count) {
+    if (TrayIconPresent()) {
+        std::fprintf(stderr, "an icon is in the notification area already\n");
+        return 2;
+    }
+    g_observed.seen = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = HotkeyWindowProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TavelinBenchHotkeys";
+    ::RegisterClassW(&windowClass);
+    std::vector<double> ours, floor, registered, hooked;
+    {
+        const KeyboardThread observer(ObserveTestKey, false);
+        if (!observer.ok()) return 3;
+        // In turns, so that a slower spell of the machine falls on both.
+        for (int block = 0; block < kBlocks; ++block) {
+            if (!TimeKeysThroughHook(exe, true, count / kBlocks, ours)) {
+                std::fprintf(stderr, "keys through Tavelin's hook failed\n");
+                return 4;
+            }
+            if (!TimeKeysThroughHook(exe, false, count / kBlocks, floor)) {
+                std::fprintf(stderr, "keys through the empty hook failed\n");
+                return 5;
+            }
+        }
+    }
+    const int presses = count / 5;
+    for (int block = 0; block < kBlocks; ++block) {
+        if (!TimePresses(false, presses / kBlocks, registered) ||
+            !TimePresses(true, presses / kBlocks, hooked)) {
+            std::fprintf(stderr, "press to WM_HOTKEY failed\n");
+            return 6;
+        }
+    }
+    ::CloseHandle(g_observed.seen);
+    Put("keys.count", std::to_string(ours.size()));
+    PutPercentiles("keys.ours", ours);
+    PutPercentiles("keys.floor", floor);
+    Put("keys.ratio.median", Fixed(Ratio(Median(ours), Median(floor)), 2));
+    Put("keys.ratio.p99", Fixed(Ratio(Percentile(ours, 0.99), Percentile(floor, 0.99)), 2));
+    Put("presses.count", std::to_string(hooked.size()));
+    PutPercentiles("presses.registered", registered);
+    PutPercentiles("presses.hook", hooked);
+    return 0;
+}
+
+// Holds the keys until ended, so that a Tavelin.exe started after it sets its hook.
+int StandIn() {
+    const KeyboardThread shell(nullptr, true);
+    if (!shell.ok()) return 2;
+    std::printf("holding\n");
+    std::fflush(stdout);
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    return 0;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: tavelin_bench latency WIDTHxHEIGHT CAPTURES WARMUP\n"
                  "       tavelin_bench picture\n"
-                 "       tavelin_bench startup EXE COUNT\n");
+                 "       tavelin_bench startup EXE COUNT\n"
+                 "       tavelin_bench keys EXE COUNT\n"
+                 "       tavelin_bench standin\n"
+                 "       tavelin_bench nullhook\n");
     return 1;
 }
 
@@ -431,6 +719,12 @@ int wmain(int argc, wchar_t** argv) {
         result = 0;
     } else if (mode == L"startup" && argc == 4) {
         result = Startup(argv[2], _wtoi(argv[3]));
+    } else if (mode == L"keys" && argc == 4) {
+        result = KeyCosts(argv[2], _wtoi(argv[3]));
+    } else if (mode == L"standin") {
+        result = StandIn();
+    } else if (mode == L"nullhook") {
+        result = NullHook();
     } else {
         return Usage();
     }

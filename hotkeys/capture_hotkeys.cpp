@@ -17,6 +17,8 @@ bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
            ::RegisterHotKey(window, id, MOD_WIN, key);
 }
 
+bool IsDown(int virtualKey) { return (::GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+
 void PressAndReleaseMaskKey() {
     INPUT keys[2] = {};
     for (INPUT& key : keys) {
@@ -77,13 +79,19 @@ DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
 }
 
 // Called for every key the user types anywhere while the hook is set: it decides from the
-// virtual-key code and up or down alone, keeps nothing but the modifier state, and passes
-// everything that is not Windows key + A or + S on at once.
+// virtual-key code and up or down alone (asking the system which modifiers are down only for
+// an A or an S), keeps nothing but the modifier state, and passes everything that is not
+// Windows key + A or + S on at once.
 LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && g_hookOwner) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         const bool up = (key->flags & LLKHF_UP) != 0;
-        const KeyVerdict verdict = g_hookOwner->m_claim.OnKey(key->vkCode, up);
+        KeyClaim& claim = g_hookOwner->m_claim;
+        if (!up && (key->vkCode == 'A' || key->vkCode == 'S')) {
+            claim.ForgetReleasedModifiers(IsDown(VK_LWIN) || IsDown(VK_RWIN), IsDown(VK_SHIFT),
+                                          IsDown(VK_CONTROL), IsDown(VK_MENU));
+        }
+        const KeyVerdict verdict = claim.OnKey(key->vkCode, up);
         if (verdict.hotkeyId) {
             ::PostMessageW(g_hookOwner->m_window, WM_HOTKEY, static_cast<WPARAM>(verdict.hotkeyId),
                            MAKELPARAM(MOD_WIN, key->vkCode));

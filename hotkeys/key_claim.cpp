@@ -41,6 +41,16 @@ unsigned ModifierBit(unsigned virtualKey) {
 KeyClaim::KeyClaim(bool claimActiveWindow, bool claimWholeScreen)
     : m_claimA(claimActiveWindow), m_claimS(claimWholeScreen) {}
 
+void KeyClaim::ForgetReleasedModifiers(bool winDown, bool shiftDown, bool controlDown, bool altDown) {
+    if (!winDown) {
+        m_held &= ~kWin;
+        m_maskDue = false;
+    }
+    if (!shiftDown) m_held &= ~kShift;
+    if (!controlDown) m_held &= ~kControl;
+    if (!altDown) m_held &= ~kAlt;
+}
+
 KeyVerdict KeyClaim::OnKey(unsigned virtualKey, bool keyUp) {
     KeyVerdict verdict;
     if (const unsigned modifier = ModifierBit(virtualKey)) {

@@ -30,6 +30,11 @@ public:
 
     KeyVerdict OnKey(unsigned virtualKey, bool keyUp);
 
+    // Forgets modifiers that the system says are up. A hook never sees some releases: the
+    // Windows key's of Windows key + L and the Ctrl and Alt of Ctrl+Alt+Del come up on the
+    // secure desktop. Held on to, the first would make a plain S capture after the unlock.
+    void ForgetReleasedModifiers(bool winDown, bool shiftDown, bool controlDown, bool altDown);
+
 private:
     bool Held(unsigned bits) const { return (m_held & bits) != 0; }
 

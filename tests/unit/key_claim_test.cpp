@@ -71,6 +71,30 @@ TEST(KeyClaim, PassesEverythingElseUntouched) {
     }
 }
 
+TEST(KeyClaim, ForgetsReleasesItNeverSaw) {
+    // Windows key + L: the Windows key comes up on the lock screen, out of the hook's sight.
+    KeyClaim claim(true, true);
+    EXPECT_TRUE(claim.OnKey(VK_LWIN, false) == kPass);
+    EXPECT_TRUE(claim.OnKey('L', false) == kPass);
+    claim.ForgetReleasedModifiers(false, false, false, false);
+    EXPECT_TRUE(claim.OnKey('S', false) == kPass) << "a plain S after the unlock";
+    EXPECT_TRUE(claim.OnKey('S', true) == kPass);
+    // Ctrl+Alt+Del: Ctrl and Alt come up on the secure desktop.
+    KeyClaim afterSecureDesktop(true, true);
+    afterSecureDesktop.OnKey(VK_LCONTROL, false);
+    afterSecureDesktop.OnKey(VK_LMENU, false);
+    afterSecureDesktop.OnKey(VK_DELETE, false);
+    afterSecureDesktop.OnKey(VK_RWIN, false);
+    afterSecureDesktop.ForgetReleasedModifiers(true, false, false, false);
+    EXPECT_TRUE(afterSecureDesktop.OnKey('A', false) == kCaptureWindow);
+    // Only what is up is forgotten.
+    KeyClaim held(true, true);
+    held.OnKey(VK_LSHIFT, false);
+    held.OnKey(VK_LWIN, false);
+    held.ForgetReleasedModifiers(true, true, false, false);
+    EXPECT_TRUE(held.OnKey('S', false) == kPass) << "Shift is still down";
+}
+
 TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
     Play(KeyClaim(true, false), {
         {VK_LWIN, false, kPass}, {'S', false, kPass}, {'S', true, kPass}, {VK_LWIN, true, kPass},
