@@ -10,7 +10,7 @@
 # what the program wrote can be looked at afterwards. With TAVELIN_USE_DISPLAY=1 the session
 # uses the X display in DISPLAY instead of starting its own.
 # TAVELIN_SCREEN (default 1366x768) sets the X screen's size, and the virtual desktop's with it;
-# TAVELIN_SESSION_TIMEOUT (default 100 s, below CTest's own) bounds the command.
+# TAVELIN_SESSION_TIMEOUT (default 150 s, below CTest's own) bounds the command.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
@@ -91,4 +91,4 @@ tavelin_wine_env "$prefix" "$home"
 export TAVELIN_SESSION="$session"
 wineserver -p
 
-timeout --kill-after=5 "${TAVELIN_SESSION_TIMEOUT:-100}" "$@"
+timeout --kill-after=5 "${TAVELIN_SESSION_TIMEOUT:-150}" "$@"
