@@ -1,6 +1,7 @@
 #include "app/capture_save_dlg.h"
 
 #include "about/about_dlg.h"
+#include "app/foreground_return.h"
 #include "app/startup_balloon.h"
 #include "capture/capture_rect.h"
 #include "capture/screen_capture.h"
@@ -8,6 +9,8 @@
 #include "res/resource.h"
 #include "settings/settings_dialog.h"
 #include "tray/tray_icon.h"
+
+#include <utility>
 
 namespace tavelin {
 
@@ -33,6 +36,7 @@ const MessageMap* CCaptureSaveDlg::GetMessageMap() const {
         OnMessage<WM_DESTROY, &CCaptureSaveDlg::OnDestroy>(),
         OnMessage<WM_WINDOWPOSCHANGING, &CCaptureSaveDlg::OnWindowPosChanging>(),
         OnCommand<ID_CONTEXT_EXIT, &CCaptureSaveDlg::OnExit>(),
+        OnMessage<WM_CLOSE, &CCaptureSaveDlg::OnClose>(),
         OnCommand<ID_CONTEXT_ABOUT, &CCaptureSaveDlg::OnAbout>(),
         OnCommand<ID_CONTEXT_SETTINGS, &CCaptureSaveDlg::OnSettings>(),
         OnMessage<WM_HOTKEY, &CCaptureSaveDlg::OnHotKey>(),
@@ -112,7 +116,10 @@ void CCaptureSaveDlg::OnDestroy() {
 // The dialog is shown when its modal loop starts, and the template asks for a taskbar
 // button; taking the show flag out of every position change keeps it hidden for good.
 void CCaptureSaveDlg::OnWindowPosChanging(WINDOWPOS* position) {
-    if (!m_visible) position->flags &= ~SWP_SHOWWINDOW;
+    if (!m_visible) {
+        position->flags &= ~SWP_SHOWWINDOW;
+        position->flags |= SWP_NOACTIVATE;
+    }
     Default();
 }
 
@@ -125,12 +132,23 @@ LRESULT CCaptureSaveDlg::OnHotKey(WPARAM hotkeyId, LPARAM) {
 
 void CCaptureSaveDlg::OnExit() { ::PostQuitMessage(0); }
 
+// What taskkill without /F and installers send: the program ends as its Exit does.
+void CCaptureSaveDlg::OnClose() { OnExit(); }
+
+// The hidden window can still become the foreground (Windows activates the owner of a dialog
+// that closes), and then Enter and Escape reach it as IDOK and IDCANCEL. A dialog ends on
+// those; this one lives until Exit.
+void CCaptureSaveDlg::OnOK() {}
+void CCaptureSaveDlg::OnCancel() {}
+
 void CCaptureSaveDlg::OnAbout() {
+    const ForegroundReturn giveBack(m_hWnd, std::exchange(m_userWindow, nullptr));
     CAboutDlg about;
     about.DoModal();
 }
 
 void CCaptureSaveDlg::OnSettings() {
+    const ForegroundReturn giveBack(m_hWnd, std::exchange(m_userWindow, nullptr));
     CSettingsDialog settings(nullptr);
     settings.DoModal();
 }
@@ -153,11 +171,18 @@ void CCaptureSaveDlg::ShowTrayMenu() {
     HMENU popup = ::GetSubMenu(menu.get(), 0);
     POINT cursor{};
     ::GetCursorPos(&cursor);
+    ForegroundReturn giveBack(m_hWnd);
     // A menu of a window that is not in the foreground does not close when the user clicks
     // elsewhere; and the WM_NULL after it lets the menu close properly on the second click.
     ::SetForegroundWindow(m_hWnd);
     ::TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
     ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
+    // A chosen command is already posted. The dialog it opens needs the foreground, which
+    // stays with us, and gives it back to the user's window when it closes.
+    MSG command;
+    if (::PeekMessageW(&command, m_hWnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE)) {
+        m_userWindow = giveBack.HandOver();
+    }
 }
 
 }  // namespace tavelin

@@ -18,6 +18,8 @@ protected:
     void DoDataExchange(CDataExchange* exchange) override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
 
     void OnSysCommand(UINT id, LPARAM lParam);
     void OnPaint();
@@ -26,6 +28,7 @@ protected:
     void OnWindowPosChanging(WINDOWPOS* position);
     LRESULT OnHotKey(WPARAM hotkeyId, LPARAM keys);
     void OnExit();
+    void OnClose();
     void OnAbout();
     void OnSettings();
 
@@ -37,6 +40,7 @@ private:
     bool m_visible = false;
     CaptureHotkeys m_hotkeys;
     const wchar_t* m_balloonText = nullptr;  // what the start-up balloon said
+    HWND m_userWindow = nullptr;  // had the foreground before the tray menu whose command runs
 };
 
 }  // namespace tavelin

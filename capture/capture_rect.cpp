@@ -28,7 +28,10 @@ std::optional<RECT> VisibleWindowRect(HWND window) {
 std::optional<RECT> CaptureRectForHotkey(int hotkeyId) {
     std::optional<RECT> rect;
     if (hotkeyId == kHotkeyActiveWindow) {
-        rect = VisibleWindowRect(::GetForegroundWindow());
+        // A hidden window can still be the foreground (Tavelin's own main window after a
+        // dialog it owned closes); its rectangle would capture whatever lies there instead.
+        HWND foreground = ::GetForegroundWindow();
+        if (foreground && ::IsWindowVisible(foreground)) rect = VisibleWindowRect(foreground);
     } else if (hotkeyId == kHotkeyWholeScreen) {
         // The primary monitor only, from its top-left corner at (0, 0).
         rect = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};

@@ -319,14 +319,21 @@ std::vector<std::wstring> TrayMenuTexts() {
     return texts;
 }
 
+// The menu on screen: Wine keeps hidden menu windows around, so the first one found may not be it.
+HWND VisibleMenu() {
+    HWND found = nullptr;
+    WaitFor([&] {
+        for (HWND window = ::FindWindowW(L"#32768", nullptr); window && !found;
+             window = ::FindWindowExW(nullptr, window, L"#32768", nullptr))
+            if (::IsWindowVisible(window)) found = window;
+        return found != nullptr;
+    });
+    return found;
+}
+
 HWND OpenTrayMenu(const TavelinProcess& app) {
     ::PostMessageW(app.MainWindow(), kTrayCallback, 0, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    WaitFor([&] {
-        menu = ::FindWindowW(L"#32768", nullptr);
-        return menu && ::IsWindowVisible(menu);
-    });
-    return menu;
+    return VisibleMenu();
 }
 
 HWND WaitForAboutBox(const TavelinProcess& app) {
@@ -355,8 +362,13 @@ POINT TextCentre(HWND about, const std::wstring& prefix) {
 TEST_F(TavelinApp, TrayMenuOffersSettingsAboutAndExit) {
     EXPECT_EQ(TrayMenuTexts(), (std::vector<std::wstring>{L"Settings=32780", L"About..=32778", L"-", L"Exit=32773"}));
 
+    // The notification area is a stand-in here: Wine's own drops the icon of a destroyed window
+    // by itself, and would hide whether Exit deletes it.
+    test::TrayStandIn tray;
+    ASSERT_TRUE(tray.Ready());
     TavelinProcess app;
-    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.Start(false));
+    ASSERT_TRUE(WaitFor([&] { return !tray.RequestsFor(app.MainWindow()).empty(); }));
     // Down twice is the second item, About..
     HWND menu = OpenTrayMenu(app);
     ASSERT_TRUE(menu) << "no menu after a right click on the icon";
@@ -377,7 +389,8 @@ TEST_F(TavelinApp, TrayMenuOffersSettingsAboutAndExit) {
     test::PressKey(VK_RETURN);
     ASSERT_TRUE(app.HasExited(5000)) << "Exit did not end the program";
     EXPECT_EQ(app.ExitCode(), 0u);
-    EXPECT_TRUE(WaitFor([] { return !test::TrayIconShown(); }, 3000)) << "the icon must go with the program";
+    const std::vector<DWORD> requests = tray.RequestsFor(app.MainWindow());
+    EXPECT_GE(std::count(requests.begin(), requests.end(), NIM_DELETE), 1) << "Exit must delete the icon";
 }
 
 TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCapture) {
@@ -420,6 +433,122 @@ TEST_F(TavelinApp, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
     ASSERT_TRUE(WaitFor([] { return !test::TrayIconShown(); }, 3000));
     ::PostMessageW(app.MainWindow(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_TRUE(WaitFor([] { return test::TrayIconShown(); }, 3000));
+}
+
+
+// The foreground goes back to the user's window after each way Tavelin takes it, and Windows
+// key + A then captures that window. The icon is clicked through the X server, as a mouse does.
+TEST_F(TavelinApp, GivesTheForegroundBackToTheUsersWindow) {
+    // Clear of the centred dialogs, which it would cover: it stays on top.
+    TargetWindow user({20, 20, 520, 320}, RGB(20, 160, 60));
+    ASSERT_TRUE(user.ClickToFocus());
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    auto capturesTheUsersWindowAfter = [&](const char* what) {
+        SCOPED_TRACE(what);
+        EXPECT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == user.get(); }, 3000))
+            << "the foreground is " << ::GetForegroundWindow() << " of class "
+            << testing::PrintToString(test::ClassOf(::GetForegroundWindow()));
+        const size_t before = Captures().size();
+        test::PressWindowsKeyWith('A');
+        ASSERT_TRUE(WaitFor([&] { return Captures().size() == before + 1; }));
+        const test::DecodedImage image = WaitForCapture(Captures().back());
+        EXPECT_EQ(image.width, 500u);
+        EXPECT_EQ(image.height, 300u);
+    };
+    capturesTheUsersWindowAfter("start-up");
+
+    ASSERT_TRUE(test::ClickTrayIcon(1));
+    HWND about = WaitForAboutBox(app);
+    ASSERT_TRUE(about) << "a left click on the icon opens the About box";
+    test::ClickAt(TextCentre(about, L"Tavelin - Pellumry v4.0"));
+    capturesTheUsersWindowAfter("the About box from the icon");
+
+    ::PostMessageW(app.MainWindow(), WM_SYSCOMMAND, 0x0010, 0);
+    about = WaitForAboutBox(app);
+    ASSERT_TRUE(about) << "the system menu's About command";
+    test::ClickAt(TextCentre(about, L"\t  HotKeys"));
+    capturesTheUsersWindowAfter("the About box from the system menu");
+
+    ASSERT_TRUE(test::ClickTrayIcon(3));
+    HWND menu = VisibleMenu();
+    ASSERT_TRUE(menu) << "a right click on the icon opens the menu";
+    RECT menuRect;
+    ::GetWindowRect(menu, &menuRect);
+    const POINT pointer = test::TrayIconCentre();
+    // At the pointer, moved by the system to stay on the screen: within a few pixels of it.
+    const long dx = std::max({menuRect.left - pointer.x, 0L, pointer.x - menuRect.right});
+    const long dy = std::max({menuRect.top - pointer.y, 0L, pointer.y - menuRect.bottom});
+    EXPECT_LE(std::max(dx, dy), 16) << "menu at " << menuRect.left << "," << menuRect.top << "-"
+                                    << menuRect.right << "," << menuRect.bottom;
+    test::PressKey(VK_ESCAPE);
+    capturesTheUsersWindowAfter("the menu dismissed with Escape");
+
+    ASSERT_TRUE(test::ClickTrayIcon(3));
+    ASSERT_TRUE(VisibleMenu());
+    test::PressKey(VK_DOWN);
+    test::PressKey(VK_DOWN);
+    test::PressKey(VK_RETURN);
+    about = WaitForAboutBox(app);
+    ASSERT_TRUE(about) << "About.. from the menu";
+    test::ClickAt(TextCentre(about, L"Tavelin - Pellumry v4.0"));
+    capturesTheUsersWindowAfter("About.. from the menu");
+
+    ASSERT_TRUE(test::ClickTrayIcon(3));
+    ASSERT_TRUE(VisibleMenu());
+    test::PressKey(VK_DOWN);
+    test::PressKey(VK_RETURN);
+    HWND settings = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        settings = app.FindWindowOf(L"#32770", L"Tavelin settings");
+        return settings && ::IsWindowVisible(settings);
+    })) << "Settings from the menu";
+    ::PostMessageW(::GetDlgItem(settings, IDCANCEL), BM_CLICK, 0, 0);
+    ::PostMessageW(settings, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(settings); }));
+    capturesTheUsersWindowAfter("the settings dialog cancelled");
+}
+
+// Made the foreground on purpose, the hidden main window is no window to capture, and the
+// keys and commands that end a dialog do not end it; a WM_CLOSE from outside does, as Exit.
+TEST_F(TavelinApp, TheHiddenWindowIsNeitherCapturedNorEndedByKeys) {
+    test::TrayStandIn tray;
+    ASSERT_TRUE(tray.Ready());
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start(false));
+    ::SetForegroundWindow(app.MainWindow());
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }));
+
+    // Alt+Space opens its system menu, whose last entry opens the About box. Wine keeps menus
+    // inside their process, so the entry's text cannot be read from here; it is chosen instead.
+    test::SendKeys({{VK_MENU, false}, {VK_SPACE, false}, {VK_SPACE, true}, {VK_MENU, true}});
+    HWND systemMenu = VisibleMenu();
+    ASSERT_TRUE(systemMenu) << "no system menu";
+    ::PostMessageW(systemMenu, WM_KEYDOWN, VK_UP, 0);
+    ::PostMessageW(systemMenu, WM_KEYDOWN, VK_RETURN, 0);
+    HWND about = WaitForAboutBox(app);
+    ASSERT_TRUE(about) << "the system menu's last entry opens the About box";
+    test::ClickAt(TextCentre(about, L"Tavelin - Pellumry v4.0"));
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }))
+        << "Windows hands the foreground to the closed box's owner";
+
+    test::PressWindowsKeyWith('A');
+    EXPECT_FALSE(WaitFor([] { return !Captures(L"Shot-*").empty(); }, 1500)) << "an invisible window was captured";
+    test::PressKey(VK_ESCAPE);
+    test::PressKey(VK_RETURN);
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, IDOK, 0);
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(app.HasExited(1000)) << "a key or a dialog command ended Tavelin";
+    EXPECT_EQ(tray.RequestsFor(app.MainWindow()), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}))
+        << "the icon and its balloon, and nothing deleted";
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([] { return Captures() == std::vector<std::wstring>{L"Shot-1.jpg"}; }))
+        << "the hotkeys still capture, and the skipped press used no number";
+
+    ::PostMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.HasExited(5000)) << "WM_CLOSE from outside ends Tavelin";
+    const std::vector<DWORD> requests = tray.RequestsFor(app.MainWindow());
+    EXPECT_GE(std::count(requests.begin(), requests.end(), NIM_DELETE), 1) << "the icon goes with it";
 }
 
 }  // namespace

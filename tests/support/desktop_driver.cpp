@@ -35,7 +35,7 @@ TavelinProcess::~TavelinProcess() {
     }
 }
 
-bool TavelinProcess::Start() {
+bool TavelinProcess::Start(bool waitForTrayIcon) {
     std::wstring commandLine = L"\"" + TavelinExePath() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -44,9 +44,9 @@ bool TavelinProcess::Start() {
         return false;
     }
     ::WaitForInputIdle(m_process.hProcess, 10000);
-    return WaitFor([this] {
+    return WaitFor([this, waitForTrayIcon] {
         m_mainWindow = FindWindowOf(L"#32770", L"Tavelin");
-        return m_mainWindow != nullptr && TrayIconShown();
+        return m_mainWindow != nullptr && (!waitForTrayIcon || TrayIconShown());
     });
 }
 
@@ -168,6 +168,33 @@ void ClickAt(POINT point) {
     INPUT up = move;
     up.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
     Send({move, down, up});
+}
+
+POINT TrayIconCentre() {
+    return {::GetSystemMetrics(SM_CXSCREEN) - 10, ::GetSystemMetrics(SM_CYSCREEN) - 10};
+}
+
+bool ClickTrayIcon(int button) {
+    // Wine starts Unix programs too; the session's DISPLAY is in the environment.
+    const POINT icon = TrayIconCentre();
+    std::wstring commandLine = L"Z:\\usr\\bin\\xdotool mousemove " + std::to_wstring(icon.x) + L" " +
+                               std::to_wstring(icon.y) + L" click " + std::to_wstring(button);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return false;
+    }
+    // Wine gives no handle of a Unix process to wait on: xdotool is done well within this.
+    if (process.hProcess) {
+        ::WaitForSingleObject(process.hProcess, 5000);
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    } else {
+        ::Sleep(500);
+    }
+    return true;
 }
 
 bool TrayIconShown() {

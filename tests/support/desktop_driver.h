@@ -22,8 +22,9 @@ public:
     TavelinProcess(const TavelinProcess&) = delete;
     TavelinProcess& operator=(const TavelinProcess&) = delete;
 
-    // Starts the program and waits until its main window and tray icon are up.
-    bool Start();
+    // Starts the program and waits until its main window and, unless told otherwise, its
+    // tray icon are up.
+    bool Start(bool waitForTrayIcon = true);
     HWND MainWindow() const { return m_mainWindow; }
     DWORD ProcessId() const { return m_process.dwProcessId; }
     bool HasExited(DWORD waitMs = 0) const;
@@ -62,6 +63,10 @@ void PressWindowsKeyWith(WORD key);
 void PressKey(WORD key);
 // A left click at a screen point through SendInput.
 void ClickAt(POINT screenPoint);
+// A click on the notification area's first icon through the X server, as a user's mouse
+// gives it (xdotool): left (button 1) or right (button 3). Leaves the pointer there.
+bool ClickTrayIcon(int button);
+POINT TrayIconCentre();
 
 // Whether the notification area shows an icon in its first place (bottom right).
 bool TrayIconShown();

@@ -84,4 +84,67 @@ int ShellStandIn::HotkeysS() const {
     return m_hotkeysS;
 }
 
+namespace {
+TrayStandIn* g_trayStandIn = nullptr;
+}  // namespace
+
+TrayStandIn::TrayStandIn() {
+    g_trayStandIn = this;
+    m_started = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_thread = ::CreateThread(nullptr, 0, &TrayStandIn::Run, this, 0, nullptr);
+    ::WaitForSingleObject(m_started, 10000);
+}
+
+TrayStandIn::~TrayStandIn() {
+    ::PostMessageW(m_window, WM_CLOSE, 0, 0);
+    ::WaitForSingleObject(m_thread, 10000);
+    ::CloseHandle(m_thread);
+    ::CloseHandle(m_started);
+    g_trayStandIn = nullptr;
+}
+
+// Its own thread answers the requests, which come by SendMessage: a program that adds or
+// deletes its icon waits for the answer whatever the test's thread is doing.
+DWORD WINAPI TrayStandIn::Run(void* parameter) {
+    auto* self = static_cast<TrayStandIn*>(parameter);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &TrayStandIn::WindowProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Shell_TrayWnd";
+    ::RegisterClassW(&windowClass);
+    // Shell_NotifyIcon asks for the first window of the class in z-order: a new topmost one.
+    self->m_window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"",
+                                       WS_POPUP | WS_VISIBLE, -10, -10, 1, 1, nullptr, nullptr,
+                                       windowClass.hInstance, nullptr);
+    self->m_ready = self->m_window && ::FindWindowExW(nullptr, nullptr, L"Shell_TrayWnd", nullptr) == self->m_window;
+    ::SetEvent(self->m_started);
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    ::UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
+    return 0;
+}
+
+LRESULT CALLBACK TrayStandIn::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA && g_trayStandIn) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        std::lock_guard<std::mutex> lock(g_trayStandIn->m_lock);
+        g_trayStandIn->m_requests.push_back({reinterpret_cast<HWND>(wParam), static_cast<DWORD>(data->dwData)});
+        return TRUE;
+    }
+    if (message == WM_CLOSE) {
+        ::DestroyWindow(window);
+        return 0;
+    }
+    if (message == WM_DESTROY) ::PostQuitMessage(0);
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::vector<DWORD> TrayStandIn::RequestsFor(HWND owner) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    std::vector<DWORD> requests;
+    for (const auto& [window, request] : m_requests)
+        if (window == owner) requests.push_back(request);
+    return requests;
+}
+
 }  // namespace tavelin::test

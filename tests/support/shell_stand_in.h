@@ -51,4 +51,31 @@ private:
     int m_hotkeysS = 0;
 };
 
+// Stands in for the notification area: a window of the taskbar's class, above Wine's own, to
+// which Shell_NotifyIcon sends its requests. Wine's own area drops the icons of destroyed
+// windows by itself, so only a stand-in shows whether a program deletes its icon.
+class TrayStandIn {
+public:
+    TrayStandIn();
+    ~TrayStandIn();
+    TrayStandIn(const TrayStandIn&) = delete;
+    TrayStandIn& operator=(const TrayStandIn&) = delete;
+
+    // Whether Shell_NotifyIcon now reaches this stand-in.
+    bool Ready() const { return m_ready; }
+    // The requests (NIM_ADD, NIM_DELETE, ...) it received for icons of `owner`, in order.
+    std::vector<DWORD> RequestsFor(HWND owner) const;
+
+private:
+    static DWORD WINAPI Run(void* self);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HANDLE m_thread = nullptr;
+    HANDLE m_started = nullptr;
+    HWND m_window = nullptr;
+    bool m_ready = false;
+    mutable std::mutex m_lock;
+    std::vector<std::pair<HWND, DWORD>> m_requests;
+};
+
 }  // namespace tavelin::test
