@@ -1,6 +1,7 @@
 #include "capture/screen_capture.h"
 
 #include <cwchar>
+#include <string>
 
 #include "capture/bmp_layout.h"
 #include "capture/capture_rect.h"
@@ -17,13 +18,18 @@ namespace {
 int g_nextCaptureNumber = 1;
 
 constexpr size_t kFolderChars = 255;
+// Names to try when files keep appearing under the chosen one.
+constexpr int kNameAttempts = 100;
 constexpr size_t kBaseNameChars = 100;
 
 // A stored folder or name too long for its buffer is not cut (a cut path names some other
-// folder); the capture falls back to the default instead.
+// folder); the capture falls back to the default instead. So does a missing or empty folder,
+// which would put the captures in the drive's root, where a standard user may not write.
+// Only the capture falls back: what is stored stays as the user saved it.
 void ReadCaptureNaming(wchar_t (&folder)[kFolderChars], wchar_t (&base)[kBaseNameChars]) {
     const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
-    if (ReadText(settings.get(), kJpgPathValue, folder) == TextRead::DoesNotFit) {
+    ReadText(settings.get(), kJpgPathValue, folder);
+    if (folder[0] == L'\0') {
         wchar_t desktop[MAX_PATH];
         if (GetDesktopFolder(desktop) && std::wcslen(desktop) < kFolderChars) {
             std::wcscpy(folder, desktop);
@@ -38,19 +44,25 @@ bool FileExists(const wchar_t* path) {
     return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Returns the failure text, or nothing when the file was written and closed.
-const wchar_t* WriteBmpFile(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath) {
+struct BmpWriteResult {
+    BmpWrite outcome;
+    const wchar_t* failure;  // the text to show, for NotCreated and Partial
+};
+
+BmpWriteResult NotCreated(const wchar_t* failure) { return {BmpWrite::NotCreated, failure}; }
+
+BmpWriteResult WriteBmpFile(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath) {
     constexpr const wchar_t* kAllocationFailed = L"writeBMP::Could not allocate memory";
 
     BITMAP description{};
     if (!::GetObjectW(bitmap, sizeof(description), &description)) {
-        return L"Could not retrieve bitmap info";
+        return NotCreated(L"Could not retrieve bitmap info");
     }
 
     const BmpPlan plan = PlanBmp(description.bmWidth, description.bmHeight,
                                  description.bmPlanes, description.bmBitsPixel);
     unique_hlocal info(::LocalAlloc(LPTR, plan.infoBytes));
-    if (!info) return kAllocationFailed;
+    if (!info) return NotCreated(kAllocationFailed);
     auto* header = static_cast<BITMAPINFOHEADER*>(info.get());
     header->biSize = kInfoHeaderBytes;
     header->biWidth = description.bmWidth;
@@ -61,32 +73,43 @@ const wchar_t* WriteBmpFile(HBITMAP bitmap, HDC deviceContext, const wchar_t* fi
     header->biSizeImage = plan.imageBytes;
     header->biClrUsed = plan.tableEntries;
 
-    if (!plan.fits) return kAllocationFailed;
+    if (!plan.fits) return NotCreated(kAllocationFailed);
     unique_hglobal pixels(::GlobalAlloc(GMEM_FIXED, plan.imageBytes));
-    if (!pixels) return kAllocationFailed;
+    if (!pixels) return NotCreated(kAllocationFailed);
 
     if (!::GetDIBits(deviceContext, bitmap, 0, static_cast<UINT>(header->biHeight),
                      pixels.get(), reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS)) {
-        return L"writeBMP::GetDIB error";
+        return NotCreated(L"writeBMP::GetDIB error");
     }
     const BmpContent content = SettleAfterRead(plan, header->biClrUsed, header->biSizeImage);
     header->biClrUsed = content.clrUsed;
     header->biSizeImage = content.sizeImage;
 
+    // Only where no file stands: a file that took the name after the capture chose it is
+    // someone else's, and is neither written over nor, later, deleted.
     unique_hfile file(::CreateFileW(filePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return L"Could not create file for writing";
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return {BmpWrite::NameTaken, nullptr};
+        return NotCreated(L"Could not create file for writing");
+    }
 
     const auto fileHeader = EncodeFileHeader(content.clrUsed, content.sizeImage);
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), fileHeader.data(), kFileHeaderBytes, &written, nullptr) ||
-        !::WriteFile(file.get(), header, kInfoHeaderBytes + 4 * content.clrUsed, &written,
-                     nullptr) ||
-        !::WriteFile(file.get(), pixels.get(), content.sizeImage, &written, nullptr)) {
-        return L"Could not write in to file";
+    // A full disk can take part of a block and report success: the count counts too.
+    auto writeAll = [&](const void* data, DWORD bytes) {
+        DWORD written = 0;
+        return ::WriteFile(file.get(), data, bytes, &written, nullptr) && written == bytes;
+    };
+    if (!writeAll(fileHeader.data(), kFileHeaderBytes) ||
+        !writeAll(header, kInfoHeaderBytes + 4 * content.clrUsed) ||
+        !writeAll(pixels.get(), content.sizeImage)) {
+        return {BmpWrite::Partial, L"Could not write in to file"};
     }
-    if (!file.close_checked()) return L"Could not close file";
-    return nullptr;
+    // Every block was handed over: the file is as whole as the system let it be, and is
+    // converted as usual.
+    if (!file.close_checked()) return {BmpWrite::Whole, L"Could not close file"};
+    return {BmpWrite::Whole, nullptr};
 }
 
 // Deselected first: GDI refuses to delete a bitmap that a device context still holds.
@@ -99,12 +122,12 @@ void ReleaseScreenCopy(CaptureJob& job) {
 
 }  // namespace
 
-void CScreenCapture::writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath) {
+BmpWrite CScreenCapture::writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath) {
     // Every block and the file are released before the box goes up, so that nothing is held
     // for as long as the user leaves it open.
-    if (const wchar_t* failure = WriteBmpFile(bitmap, deviceContext, filePath)) {
-        AfxMessageBox(failure, MB_OK, 0);
-    }
+    const BmpWriteResult result = WriteBmpFile(bitmap, deviceContext, filePath);
+    if (result.failure) AfxMessageBox(result.failure, MB_OK, 0);
+    return result.outcome;
 }
 
 bool CScreenCapture::CopyScreen(const RECT& rect, CaptureJob& job) {
@@ -141,28 +164,52 @@ void CScreenCapture::ReserveNames(CaptureJob& job) {
 }
 
 void CScreenCapture::WriteTemporaryBmp(CaptureJob& job) {
-    writeBMP(job.bitmap.get(), job.memory.get(), job.bmpName);
+    // A file that appears under the chosen name between the choice and the write (another
+    // program, another copy of ours) moves the capture on to the next free number.
+    for (int attempt = 1;; ++attempt) {
+        job.bmpWritten = writeBMP(job.bitmap.get(), job.memory.get(), job.bmpName);
+        if (job.bmpWritten != BmpWrite::NameTaken) break;
+        if (attempt == kNameAttempts) {
+            job.bmpWritten = BmpWrite::NotCreated;
+            AfxMessageBox(L"Could not create file for writing", MB_OK, 0);
+            break;
+        }
+        ReserveNames(job);
+    }
     // The file holds the picture now. Let go of the screen copy before the codec decodes the
     // file and encodes the JPEG, each with frame-sized buffers of its own, so that one frame
     // less is held at the peak.
     ReleaseScreenCopy(job);
 }
 
-// Neither result of the next two matters here: a failed conversion just leaves no JPEG.
+// Only a whole BMP of this capture's own is converted: a cut one holds no whole picture, and
+// GDI+ (Wine's at least) keeps a file it failed to decode open, so it could not be deleted.
+// A failed load is not looked at: the save of an empty image fails in turn, and decides.
 void CScreenCapture::LoadTemporaryBmp(CaptureJob& job) {
+    if (job.bmpWritten != BmpWrite::Whole) return;
     job.image.emplace();
     job.image->Load(job.bmpName);
 }
 
-void CScreenCapture::SaveJpeg(CaptureJob& job) { job.image->Save(job.jpgName, GUID_NULL); }
+void CScreenCapture::SaveJpeg(CaptureJob& job) {
+    if (job.image) job.jpegSaved = SUCCEEDED(job.image->Save(job.jpgName, GUID_NULL));
+}
 
 void CScreenCapture::DeleteAndRelease(CaptureJob& job) {
-    // The name was free when the number was taken, so whatever stands there now is this
-    // capture's own temporary file, complete or not.
-    ::DeleteFileW(job.bmpName);
-
     ReleaseScreenCopy(job);
     job.image.reset();
+
+    const bool ownBmp = job.bmpWritten == BmpWrite::Whole || job.bmpWritten == BmpWrite::Partial;
+    // A whole BMP is the capture itself until a JPEG holds it: it goes only once the JPEG is
+    // saved. Whatever a failed save left under the JPEG name is this capture's own (the name
+    // was free when the number was taken) and no picture.
+    const bool keepBmp = job.bmpWritten == BmpWrite::Whole && !job.jpegSaved;
+    if (ownBmp && !keepBmp) ::DeleteFileW(job.bmpName);
+    if (ownBmp && !job.jpegSaved) ::DeleteFileW(job.jpgName);
+    if (keepBmp) {
+        const std::wstring text = std::wstring(L"Could not save the JPEG file. The capture was kept as ") + job.bmpName;
+        AfxMessageBox(text.c_str(), MB_OK, 0);
+    }
 }
 
 void CScreenCapture::CaptureAndSave(const RECT& rect) {

@@ -11,6 +11,14 @@
 
 namespace tavelin {
 
+// How writeBMP ended.
+enum class BmpWrite {
+    Whole,       // every block written (a failed close is shown, and the file used as it is)
+    NameTaken,   // a file stands under the name: left alone, nothing shown
+    NotCreated,  // shown in a message box; no file was made
+    Partial,     // shown in a message box; the file made holds what was written before
+};
+
 // What one capture holds on its way from the screen to the JPEG file.
 struct CaptureJob {
     // Declared first so that it goes last: its destruction shuts the codec down, after the
@@ -22,6 +30,8 @@ struct CaptureJob {
     unique_select selected;
     wchar_t bmpName[kCaptureNameChars] = {};
     wchar_t jpgName[kCaptureNameChars] = {};
+    BmpWrite bmpWritten = BmpWrite::NotCreated;
+    bool jpegSaved = false;
 };
 
 class CScreenCapture {
@@ -29,6 +39,7 @@ public:
     // Copies the rectangle off the display and saves it as folder\name-n.jpg, by way of a
     // temporary folder\name-n.bmp that is deleted again, with the folder and base name read
     // afresh from the settings, and n the next number under which neither file exists.
+    // Where the JPEG cannot be saved, the whole BMP is kept and a message names it.
     void CaptureAndSave(const RECT& rect);
 
     // The stages CaptureAndSave runs, in its order, one after the other on the same job.
@@ -42,8 +53,9 @@ public:
     void DeleteAndRelease(CaptureJob& job);
 
     // Writes the bitmap, read through the device context it is selected into, as an
-    // uncompressed BMP file; failures are shown in a message box and not returned.
-    void writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath);
+    // uncompressed BMP file under a name where no file stands yet; failures are shown in a
+    // message box. Says how it ended, so that the capture knows what it holds.
+    BmpWrite writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath);
 };
 
 // The one capture object every hotkey uses.

@@ -35,10 +35,11 @@ fi
     program=$!
     sleep 3
     xdotool key super+s
-    for _ in $(seq 100); do
+    # The JPEG is there once its temporary BMP is gone again (or kept, if the JPEG failed).
+    for _ in $(seq 200); do
         capture=$(find "$desktop" -maxdepth 1 -name "Shot-*.jpg" -newer "$TAVELIN_SESSION/started" | head -n 1)
-        [ -n "$capture" ] || capture=$(find "$desktop" -maxdepth 1 -name "Shot-*" -newer "$TAVELIN_SESSION/started" | head -n 1)
-        [ -n "$capture" ] && break
+        if [ -n "$capture" ] && [ ! -e "${capture%.jpg}.bmp" ]; then break; fi
+        capture=""
         sleep 0.1
     done
     sleep 1

@@ -112,8 +112,8 @@ void CSettingsDialog::OnBrowse() {
 void CSettingsDialog::OnSaveAndClose() {
     const int autoStart = m_autoStartCheck.GetCheck();
     if (autoStart == BST_CHECKED) {
-        wchar_t executable[MAX_PATH];
-        if (GetExecutablePath(executable)) WriteText(m_runKey.get(), kRunValueName, executable);
+        wchar_t command[kRunCommandChars];
+        if (GetRunCommand(command)) WriteText(m_runKey.get(), kRunValueName, command);
         DeleteValue(m_settingsKey.get(), kNoAutoStartValue);
     } else if (autoStart == BST_UNCHECKED) {
         DeleteValue(m_runKey.get(), kRunValueName);

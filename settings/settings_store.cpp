@@ -68,6 +68,14 @@ bool GetExecutablePath(wchar_t (&buffer)[MAX_PATH]) {
     return true;
 }
 
+bool GetRunCommand(wchar_t (&buffer)[kRunCommandChars]) {
+    std::memset(buffer, 0, sizeof(buffer));
+    wchar_t path[MAX_PATH];
+    if (!GetExecutablePath(path)) return false;
+    std::swprintf(buffer, kRunCommandChars, L"\"%ls\"", path);
+    return true;
+}
+
 void EnsureDefaultSettings() {
     HKEY rawSettings = nullptr;
     if (::RegCreateKeyW(HKEY_CURRENT_USER, kSettingsKeyPath, &rawSettings) != ERROR_SUCCESS) {
@@ -83,8 +91,8 @@ void EnsureDefaultSettings() {
 
     if (!IsValuePresent(settings.get(), kNoAutoStartValue)) {
         const unique_hkey run = OpenUserKey(kRunKeyPath);
-        wchar_t executable[MAX_PATH];
-        if (GetExecutablePath(executable)) WriteText(run.get(), kRunValueName, executable);
+        wchar_t command[kRunCommandChars];
+        if (GetRunCommand(command)) WriteText(run.get(), kRunValueName, command);
     }
 
     if (!IsValuePresent(settings.get(), kNoJpgNameStyleValue)) {

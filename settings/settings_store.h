@@ -62,6 +62,12 @@ bool GetDesktopFolder(wchar_t (&buffer)[MAX_PATH]);
 // The running executable's full path. False, with an empty buffer, when it does not fit.
 bool GetExecutablePath(wchar_t (&buffer)[MAX_PATH]);
 
+// What the Run value holds: the executable's full path in double quotes. Unquoted, a path
+// with a blank is read up to each blank in turn, so that C:\Program Files\Tavelin\Tavelin.exe
+// would first start C:\Program.exe at logon. False, with an empty buffer, as above.
+inline constexpr size_t kRunCommandChars = MAX_PATH + 2;
+bool GetRunCommand(wchar_t (&buffer)[kRunCommandChars]);
+
 // Creates the settings key and, wherever no marker value says otherwise, writes the default
 // folder (the desktop), the Run entry for this executable and the default base name.
 void EnsureDefaultSettings();

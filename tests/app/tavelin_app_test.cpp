@@ -103,7 +103,7 @@ TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
     const unique_hkey run = OpenUserKey(kRunKeyPath);
     wchar_t runValue[MAX_PATH];
     EXPECT_EQ(ReadText(run.get(), kRunValueName, runValue), TextRead::Complete);
-    EXPECT_EQ(std::wstring(runValue), test::TavelinExePath());
+    EXPECT_EQ(std::wstring(runValue), L"\"" + test::TavelinExePath() + L"\"");
 }
 
 TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
@@ -435,6 +435,54 @@ TEST_F(TavelinApp, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
     EXPECT_TRUE(WaitFor([] { return test::TrayIconShown(); }, 3000));
 }
 
+
+// A disk that fills up: a small tmpfs mounted inside the prefix. One of 4,104 KiB holds the
+// temporary BMP of a 1366 x 768 screen (4,196,406 bytes) and then no JPEG; one of 2 MiB not
+// even the BMP.
+TEST_F(TavelinApp, ADiskThatFillsUpLosesNoCapture) {
+    test::TempFolder folder;
+    const std::wstring roomy = folder.File(L"roomy");
+    const std::wstring tight = folder.File(L"tight");
+    ASSERT_TRUE(::CreateDirectoryW(roomy.c_str(), nullptr) && ::CreateDirectoryW(tight.c_str(), nullptr));
+    const std::string mountPoints = "'" + test::LinuxPath(roomy) + "' '" + test::LinuxPath(tight) + "'";
+    if (test::RunLinuxCommand("mount -t tmpfs -o size=4104k tmpfs '" + test::LinuxPath(roomy) +
+                              "' && mount -t tmpfs -o size=2m tmpfs '" + test::LinuxPath(tight) + "'") != 0) {
+        test::RunLinuxCommand("umount " + mountPoints);
+        GTEST_SKIP() << "mounting a small disk needs root";
+    }
+    struct Unmount {
+        std::string points;
+        ~Unmount() { test::RunLinuxCommand("umount " + points); }
+    } unmount{mountPoints};
+
+    test::UseCaptureFolder(roomy);
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    test::PressWindowsKeyWith('S');
+    test::ShownBox box = test::WaitForMessageBox(app, 15000);
+    ASSERT_TRUE(box.window) << "no word of the lost JPEG";
+    EXPECT_EQ(box.caption, L"Tavelin");
+    EXPECT_EQ(box.text, L"Could not save the JPEG file. The capture was kept as " + roomy + L"\\Shot-1.bmp");
+    ::PostMessageW(::GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    EXPECT_EQ(test::TempFolder::NamesIn(roomy), std::vector<std::wstring>{L"Shot-1.bmp"}) << "no broken JPEG";
+    const std::vector<uint8_t> bmp = test::ReadBytes(roomy + L"\\Shot-1.bmp");
+    ASSERT_GT(bmp.size(), 54u);
+    EXPECT_EQ(bmp.size(), test::Le32(bmp, 2)) << "the whole BMP";
+    const test::DecodedImage kept = test::DecodeWithGdiplus(roomy + L"\\Shot-1.bmp");
+    EXPECT_TRUE(kept.ok && kept.width == 1366u && kept.height == 768u);
+
+    test::UseCaptureFolder(tight);
+    test::PressWindowsKeyWith('S');
+    box = test::WaitForMessageBox(app, 15000);
+    ASSERT_TRUE(box.window);
+    EXPECT_EQ(box.text, L"Could not write in to file");
+    ::PostMessageW(::GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    EXPECT_TRUE(WaitFor([&] { return test::TempFolder::NamesIn(tight).empty(); }))
+        << "no file of the failed capture is left: " << testing::PrintToString(test::TempFolder::NamesIn(tight));
+    EXPECT_FALSE(test::WaitForMessageBox(app, 1000).window) << "one message for one failure";
+}
 
 // The foreground goes back to the user's window after each way Tavelin takes it, and Windows
 // key + A then captures that window. The icon is clicked through the X server, as a mouse does.

@@ -12,6 +12,7 @@
 #include "capture/capture_rect.h"
 #include "capture/image.h"
 #include "capture/screen_capture.h"
+#include "framework/message_box.h"
 #include "framework/unique_handles.h"
 #include "settings/settings_store.h"
 #include "tests/support/gdiplus_decoder.h"
@@ -246,8 +247,8 @@ TEST_F(CapturePipeline, FailedBmpWriteLeavesNoFileAndUsesUpItsNumber) {
     }
     EXPECT_TRUE(folder.Names().empty()) << "neither a BMP nor a JPEG, and no folder made";
     const CodecGuardState failed = ReadCodecGuard();
-    EXPECT_EQ(failed.startups - before.startups, 1) << "the failed load still started the codec";
-    EXPECT_FALSE(failed.started) << "and the capture's end stopped it";
+    EXPECT_EQ(failed.startups - before.startups, 0) << "no file of its own, nothing to convert";
+    EXPECT_FALSE(failed.started);
 
     test::UseCaptureFolder(folder.Path());
     g_screenCapture.CaptureAndSave(kScreen);
@@ -255,6 +256,79 @@ TEST_F(CapturePipeline, FailedBmpWriteLeavesNoFileAndUsesUpItsNumber) {
         << "the failed capture's number is not used again";
     ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 2) + L".jpg"), 1366, 768);
     EXPECT_EQ(ReadCodecGuard().startups - failed.startups, 1) << "the next capture starts it afresh";
+}
+
+// The stages one by one, so that files can appear between them as another program's would.
+TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
+    test::TempFolder folder;
+    test::UseCaptureFolder(folder.Path());
+    const std::vector<uint8_t> theirs = {'t', 'h', 'e', 'i', 'r', 's'};
+
+    // A file takes the BMP name after the number was chosen: the capture moves on.
+    CaptureJob job;
+    ASSERT_TRUE(g_screenCapture.CopyScreen(kScreen, job));
+    g_screenCapture.ReserveNames(job);
+    const std::wstring taken = job.bmpName;
+    test::WriteBytes(taken, theirs);
+    g_screenCapture.WriteTemporaryBmp(job);
+    g_screenCapture.LoadTemporaryBmp(job);
+    g_screenCapture.SaveJpeg(job);
+    g_screenCapture.DeleteAndRelease(job);
+    EXPECT_EQ(test::ReadBytes(taken), theirs) << "written over or deleted";
+    const int n = NumberOf(taken.substr(0, taken.size() - 4));
+    const std::wstring next = L"Shot-" + std::to_wstring(n + 1);
+    EXPECT_EQ(std::wstring(job.jpgName), folder.File(next + L".jpg"));
+    ExpectJpegCapture(folder.File(next + L".jpg"), 1366, 768);
+    EXPECT_EQ(folder.Names().size(), 2u) << "their file and the capture, no BMP";
+
+    // The JPEG cannot be saved (a folder stands under its name): the whole BMP is kept and
+    // named, and the number is used.
+    CaptureJob kept;
+    ASSERT_TRUE(g_screenCapture.CopyScreen(kScreen, kept));
+    g_screenCapture.ReserveNames(kept);
+    ASSERT_TRUE(::CreateDirectoryW(kept.jpgName, nullptr));
+    test::MessageBoxWatcher boxes;
+    g_screenCapture.WriteTemporaryBmp(kept);
+    g_screenCapture.LoadTemporaryBmp(kept);
+    g_screenCapture.SaveJpeg(kept);
+    g_screenCapture.DeleteAndRelease(kept);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"Could not save the JPEG file. The capture was kept as " + std::wstring(kept.bmpName));
+    EXPECT_EQ(boxes.Boxes()[0].caption, ApplicationTitle());
+    EXPECT_TRUE(boxes.Boxes()[0].exclamationIcon);
+    const test::DecodedImage bmp = test::DecodeWithGdiplus(kept.bmpName);
+    EXPECT_TRUE(bmp.ok && bmp.width == 1366u && bmp.height == 768u) << "the BMP holds the whole capture";
+    ::RemoveDirectoryW(kept.jpgName);
+    g_screenCapture.CaptureAndSave(kScreen);
+    EXPECT_EQ(NumberOf(folder.Names().back()), n + 3) << folder.Names().back();
+    EXPECT_EQ(test::HeldResources(), "") << "a capture kept something";
+}
+
+// An empty or missing folder means the desktop, and the stored value stays as it is.
+TEST_F(CapturePipeline, NoFolderMeansTheDesktopNotTheDrivesRoot) {
+    auto desktopCaptures = [] {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        HANDLE search = ::FindFirstFileW((test::DesktopFolder() + L"\\Shot-*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do names.push_back(found.cFileName);
+        while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        return names;
+    };
+    for (const auto& name : desktopCaptures()) ::DeleteFileW((test::DesktopFolder() + L"\\" + name).c_str());
+    test::UseCaptureFolder(L"");
+    g_screenCapture.CaptureAndSave(kScreen);
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    ::RegDeleteValueW(settings.get(), kJpgPathValue);
+    g_screenCapture.CaptureAndSave(kScreen);
+    const auto names = desktopCaptures();
+    EXPECT_EQ(names.size(), 2u);
+    for (const auto& name : names) ::DeleteFileW((test::DesktopFolder() + L"\\" + name).c_str());
+    WIN32_FIND_DATAW found;
+    const HANDLE root = ::FindFirstFileW(L"C:\\Shot-*", &found);
+    EXPECT_EQ(root, INVALID_HANDLE_VALUE) << "a capture went to the drive's root";
+    if (root != INVALID_HANDLE_VALUE) ::FindClose(root);
 }
 
 TEST_F(CapturePipeline, TwoHundredCapturesGiveEverythingBack) {

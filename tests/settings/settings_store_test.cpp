@@ -41,10 +41,11 @@ void StoreText(const wchar_t* name, const std::wstring& text) {
     StoreRaw(name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
 }
 
-std::wstring ExecutablePath() {
+// What the Run value holds for this executable: its path in quotes.
+std::wstring RunCommand() {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
+    return L"\"" + std::wstring(path) + L"\"";
 }
 
 class SettingsStore : public testing::Test {
@@ -67,7 +68,7 @@ TEST_F(SettingsStore, FirstStartSeedsTheDefaultsAndNoMarker) {
     ASSERT_FALSE(desktop.empty());
     ExpectText(kSettingsKeyPath, kJpgPathValue, desktop);
     ExpectText(kSettingsKeyPath, kJpgNameValue, L"Shot");
-    ExpectText(kRunKeyPath, kRunValueName, ExecutablePath());
+    ExpectText(kRunKeyPath, kRunValueName, RunCommand());
     // Only the two settings: markers are the user's to set.
     std::vector<std::wstring> names = ValueNames(kSettingsKeyPath);
     std::sort(names.begin(), names.end());
@@ -126,7 +127,7 @@ TEST_F(SettingsStore, AbsentMarkersBringTheDefaultsBack) {
     EnsureDefaultSettings();
     ExpectText(kSettingsKeyPath, kJpgPathValue, test::DesktopFolder());
     ExpectText(kSettingsKeyPath, kJpgNameValue, L"Shot");
-    ExpectText(kRunKeyPath, kRunValueName, ExecutablePath());
+    ExpectText(kRunKeyPath, kRunValueName, RunCommand());
 }
 
 TEST_F(SettingsStore, MarkersAreIndependent) {
@@ -137,7 +138,7 @@ TEST_F(SettingsStore, MarkersAreIndependent) {
     EnsureDefaultSettings();
     ExpectText(kSettingsKeyPath, kJpgPathValue, test::DesktopFolder());
     ExpectText(kSettingsKeyPath, kJpgNameValue, L"mine");
-    ExpectText(kRunKeyPath, kRunValueName, ExecutablePath());
+    ExpectText(kRunKeyPath, kRunValueName, RunCommand());
 }
 
 TEST_F(SettingsStore, WithoutADesktopFolderTheStoredFolderStays) {

@@ -1,6 +1,7 @@
 #include "tests/support/desktop_driver.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace tavelin::test {
 
@@ -36,7 +37,7 @@ TavelinProcess::~TavelinProcess() {
 }
 
 bool TavelinProcess::Start(bool waitForTrayIcon) {
-    std::wstring commandLine = L"\"" + TavelinExePath() + L"\"";
+    std::wstring commandLine = L"\"" + m_exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -195,6 +196,55 @@ bool ClickTrayIcon(int button) {
         ::Sleep(500);
     }
     return true;
+}
+
+std::string LinuxPath(const std::wstring& windowsPath) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return {};
+    char* path = toUnix(windowsPath.c_str());
+    if (!path) return {};
+    std::string result = path;
+    ::HeapFree(::GetProcessHeap(), 0, path);
+    return result;
+}
+
+int RunLinuxCommand(const std::string& command) {
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring status = std::wstring(temp) + L"tavelin-command-" +
+                                std::to_wstring(::GetCurrentProcessId()) + L".status";
+    ::DeleteFileW(status.c_str());
+    const std::string script = command + "; echo $? > '" + LinuxPath(status) + "'";
+    std::wstring commandLine = L"Z:\\bin\\sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return -1;
+    }
+    if (process.hProcess) {
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    // No handle of a Unix process to wait on: the status file says it ended.
+    int code = -1;
+    WaitFor([&] {
+        HANDLE file = ::CreateFileW(status.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        char text[16] = {};
+        DWORD read = 0;
+        ::ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
+        ::CloseHandle(file);
+        if (read == 0 || text[read - 1] != '\n') return false;
+        code = std::atoi(text);
+        return true;
+    }, 30000);
+    ::DeleteFileW(status.c_str());
+    return code;
 }
 
 bool TrayIconShown() {

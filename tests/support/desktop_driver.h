@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavelin::test {
@@ -17,7 +18,8 @@ std::wstring TavelinExePath();
 
 class TavelinProcess {
 public:
-    TavelinProcess() = default;
+    // The program at `exe`, by default the one this build made.
+    explicit TavelinProcess(std::wstring exe = TavelinExePath()) : m_exe(std::move(exe)) {}
     ~TavelinProcess();
     TavelinProcess(const TavelinProcess&) = delete;
     TavelinProcess& operator=(const TavelinProcess&) = delete;
@@ -35,6 +37,7 @@ public:
     std::vector<HWND> VisibleWindows() const;
 
 private:
+    std::wstring m_exe;
     PROCESS_INFORMATION m_process{};
     HWND m_mainWindow = nullptr;
 };
@@ -67,6 +70,12 @@ void ClickAt(POINT screenPoint);
 // gives it (xdotool): left (button 1) or right (button 3). Leaves the pointer there.
 bool ClickTrayIcon(int button);
 POINT TrayIconCentre();
+
+// The Linux path of a Windows path, as Wine maps it.
+std::string LinuxPath(const std::wstring& windowsPath);
+// Runs a shell command on the Linux side of Wine and waits for it (at most 30 s); returns its
+// exit status, or -1.
+int RunLinuxCommand(const std::string& command);
 
 // Whether the notification area shows an icon in its first place (bottom right).
 bool TrayIconShown();

@@ -44,10 +44,12 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() { RemoveTree(m_path); }
 
-std::vector<std::wstring> TempFolder::Names() const {
+std::vector<std::wstring> TempFolder::Names() const { return NamesIn(m_path); }
+
+std::vector<std::wstring> TempFolder::NamesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW((m_path + L"\\*").c_str(), &found);
+    HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const std::wstring name = found.cFileName;

@@ -21,6 +21,8 @@ public:
     std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
     // Names of the files in the folder, sorted.
     std::vector<std::wstring> Names() const;
+    // The names in any folder, sorted.
+    static std::vector<std::wstring> NamesIn(const std::wstring& folder);
 
 private:
     std::wstring m_path;
