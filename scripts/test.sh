@@ -9,4 +9,4 @@ tavelin_build i686 >/dev/null
 arch=$(tavelin_wine_build)
 [ "$arch" = i686 ] || echo "This kernel runs no 32-bit programs: testing the $arch build." >&2
 cd "$TAVELIN_BUILD/$arch"
-ctest -j 4 --output-on-failure "$@"
+ctest -j 3 --output-on-failure "$@"

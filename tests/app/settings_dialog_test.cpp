@@ -260,7 +260,9 @@ TEST_F(SettingsDialog, TheNextCaptureUsesWhatWasSaved) {
     EXPECT_TRUE(WaitFor([&] {
         const auto names = folder.Names();
         return !names.empty() && names[0].rfind(L"Alpha-1.", 0) == 0;
-    })) << "no Alpha-1 in the saved folder";
+    })) << "no Alpha-1 in the saved folder, which holds " << testing::PrintToString(folder.Names())
+        << "; the program " << (app.HasExited() ? "ended" : "runs") << ", message box: "
+        << testing::PrintToString(test::WaitForMessageBox(app, 0).text);
 }
 
 TEST(SettingsRules, TheDesktopFolderItself) {

@@ -359,6 +359,12 @@ POINT TextCentre(HWND about, const std::wstring& prefix) {
     return {-1, -1};
 }
 
+// Closes the About box by a click on its text through the X server, as a user's mouse does.
+bool ClickToClose(HWND about, const std::wstring& text) {
+    test::ClickThroughX(TextCentre(about, text), 1);
+    return WaitFor([&] { return !::IsWindow(about); }, 5000);
+}
+
 TEST_F(TavelinApp, TrayMenuOffersSettingsAboutAndExit) {
     EXPECT_EQ(TrayMenuTexts(), (std::vector<std::wstring>{L"Settings=32780", L"About..=32778", L"-", L"Exit=32773"}));
 
@@ -509,13 +515,13 @@ TEST_F(TavelinApp, GivesTheForegroundBackToTheUsersWindow) {
     ASSERT_TRUE(test::ClickTrayIcon(1));
     HWND about = WaitForAboutBox(app);
     ASSERT_TRUE(about) << "a left click on the icon opens the About box";
-    test::ClickAt(TextCentre(about, L"Tavelin - Pellumry v4.0"));
+    ASSERT_TRUE(ClickToClose(about, L"Tavelin - Pellumry v4.0"));
     capturesTheUsersWindowAfter("the About box from the icon");
 
     ::PostMessageW(app.MainWindow(), WM_SYSCOMMAND, 0x0010, 0);
     about = WaitForAboutBox(app);
     ASSERT_TRUE(about) << "the system menu's About command";
-    test::ClickAt(TextCentre(about, L"\t  HotKeys"));
+    ASSERT_TRUE(ClickToClose(about, L"\t  HotKeys"));
     capturesTheUsersWindowAfter("the About box from the system menu");
 
     ASSERT_TRUE(test::ClickTrayIcon(3));
@@ -539,7 +545,7 @@ TEST_F(TavelinApp, GivesTheForegroundBackToTheUsersWindow) {
     test::PressKey(VK_RETURN);
     about = WaitForAboutBox(app);
     ASSERT_TRUE(about) << "About.. from the menu";
-    test::ClickAt(TextCentre(about, L"Tavelin - Pellumry v4.0"));
+    ASSERT_TRUE(ClickToClose(about, L"Tavelin - Pellumry v4.0"));
     capturesTheUsersWindowAfter("About.. from the menu");
 
     ASSERT_TRUE(test::ClickTrayIcon(3));
@@ -576,7 +582,7 @@ TEST_F(TavelinApp, TheHiddenWindowIsNeitherCapturedNorEndedByKeys) {
     ::PostMessageW(systemMenu, WM_KEYDOWN, VK_RETURN, 0);
     HWND about = WaitForAboutBox(app);
     ASSERT_TRUE(about) << "the system menu's last entry opens the About box";
-    test::ClickAt(TextCentre(about, L"Tavelin - Pellumry v4.0"));
+    ASSERT_TRUE(ClickToClose(about, L"Tavelin - Pellumry v4.0"));
     ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }))
         << "Windows hands the foreground to the closed box's owner";
 

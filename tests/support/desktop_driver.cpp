@@ -1,6 +1,7 @@
 #include "tests/support/desktop_driver.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace tavelin::test {
@@ -42,6 +43,7 @@ bool TavelinProcess::Start(bool waitForTrayIcon) {
     startup.cb = sizeof(startup);
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           nullptr, &startup, &m_process)) {
+        std::fprintf(stderr, "could not start %ls: error %lu\n", m_exe.c_str(), ::GetLastError());
         return false;
     }
     ::WaitForInputIdle(m_process.hProcess, 10000);
@@ -175,11 +177,12 @@ POINT TrayIconCentre() {
     return {::GetSystemMetrics(SM_CXSCREEN) - 10, ::GetSystemMetrics(SM_CYSCREEN) - 10};
 }
 
-bool ClickTrayIcon(int button) {
+bool ClickTrayIcon(int button) { return ClickThroughX(TrayIconCentre(), button); }
+
+bool ClickThroughX(POINT point, int button) {
     // Wine starts Unix programs too; the session's DISPLAY is in the environment.
-    const POINT icon = TrayIconCentre();
-    std::wstring commandLine = L"Z:\\usr\\bin\\xdotool mousemove " + std::to_wstring(icon.x) + L" " +
-                               std::to_wstring(icon.y) + L" click " + std::to_wstring(button);
+    std::wstring commandLine = L"Z:\\usr\\bin\\xdotool mousemove " + std::to_wstring(point.x) + L" " +
+                               std::to_wstring(point.y) + L" click " + std::to_wstring(button);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

@@ -69,6 +69,9 @@ void ClickAt(POINT screenPoint);
 // A click on the notification area's first icon through the X server, as a user's mouse
 // gives it (xdotool): left (button 1) or right (button 3). Leaves the pointer there.
 bool ClickTrayIcon(int button);
+// The same anywhere on the screen. Once the X pointer has moved, clicks go this way too: a
+// SendInput click can be undone by Wine taking the X pointer's place back.
+bool ClickThroughX(POINT screenPoint, int button);
 POINT TrayIconCentre();
 
 // The Linux path of a Windows path, as Wine maps it.
