@@ -574,7 +574,13 @@ TEST_F(TavelinApp, TheHiddenWindowIsNeitherCapturedNorEndedByKeys) {
     ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }));
 
     // Alt+Space opens its system menu, whose last entry opens the About box. Wine keeps menus
-    // inside their process, so the entry's text cannot be read from here; it is chosen instead.
+    // inside their process, so the entry's text cannot be read from here: it is chosen on the
+    // menu, and its text read from the program's string resource, which is all it shows.
+    HMODULE exe = ::LoadLibraryExW(test::TavelinExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    wchar_t entry[64] = {};
+    ::LoadStringW(exe, 101, entry, 64);
+    ::FreeLibrary(exe);
+    EXPECT_EQ(std::wstring(entry), L"&About Tavelin...");
     test::SendKeys({{VK_MENU, false}, {VK_SPACE, false}, {VK_SPACE, true}, {VK_MENU, true}});
     HWND systemMenu = VisibleMenu();
     ASSERT_TRUE(systemMenu) << "no system menu";
