@@ -1,6 +1,7 @@
 #include "capture/screen_capture.h"
 
 #include <cwchar>
+#include <functional>
 #include <string>
 
 #include "capture/bmp_layout.h"
@@ -18,9 +19,9 @@ namespace {
 int g_nextCaptureNumber = 1;
 
 constexpr size_t kFolderChars = 255;
+constexpr size_t kBaseNameChars = 100;
 // Names to try when files keep appearing under the chosen one.
 constexpr int kNameAttempts = 100;
-constexpr size_t kBaseNameChars = 100;
 
 // A stored folder or name too long for its buffer is not cut (a cut path names some other
 // folder); the capture falls back to the default instead. So does a missing or empty folder,
@@ -51,7 +52,8 @@ struct BmpWriteResult {
 
 BmpWriteResult NotCreated(const wchar_t* failure) { return {BmpWrite::NotCreated, failure}; }
 
-BmpWriteResult WriteBmpFile(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath) {
+BmpWriteResult WriteBmpFile(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath,
+                            const std::function<bool()>& nameTaken) {
     constexpr const wchar_t* kAllocationFailed = L"writeBMP::Could not allocate memory";
 
     BITMAP description{};
@@ -86,13 +88,17 @@ BmpWriteResult WriteBmpFile(HBITMAP bitmap, HDC deviceContext, const wchar_t* fi
     header->biSizeImage = content.sizeImage;
 
     // Only where no file stands: a file that took the name after the capture chose it is
-    // someone else's, and is neither written over nor, later, deleted.
-    unique_hfile file(::CreateFileW(filePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    // someone else's, and is neither written over nor, later, deleted. The caller may put
+    // another name in its place, as often as files keep appearing, up to a limit.
+    unique_hfile file;
+    for (int attempt = 1; !file; ++attempt) {
+        file.reset(::CreateFileW(filePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return {BmpWrite::NameTaken, nullptr};
-        return NotCreated(L"Could not create file for writing");
+        const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        if (!file && (!taken || attempt == kNameAttempts || !nameTaken || !nameTaken())) {
+            return NotCreated(L"Could not create file for writing");
+        }
     }
 
     const auto fileHeader = EncodeFileHeader(content.clrUsed, content.sizeImage);
@@ -122,10 +128,11 @@ void ReleaseScreenCopy(CaptureJob& job) {
 
 }  // namespace
 
-BmpWrite CScreenCapture::writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath) {
+BmpWrite CScreenCapture::writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath,
+                                  const std::function<bool()>& nameTaken) {
     // Every block and the file are released before the box goes up, so that nothing is held
     // for as long as the user leaves it open.
-    const BmpWriteResult result = WriteBmpFile(bitmap, deviceContext, filePath);
+    const BmpWriteResult result = WriteBmpFile(bitmap, deviceContext, filePath, nameTaken);
     if (result.failure) AfxMessageBox(result.failure, MB_OK, 0);
     return result.outcome;
 }
@@ -166,16 +173,10 @@ void CScreenCapture::ReserveNames(CaptureJob& job) {
 void CScreenCapture::WriteTemporaryBmp(CaptureJob& job) {
     // A file that appears under the chosen name between the choice and the write (another
     // program, another copy of ours) moves the capture on to the next free number.
-    for (int attempt = 1;; ++attempt) {
-        job.bmpWritten = writeBMP(job.bitmap.get(), job.memory.get(), job.bmpName);
-        if (job.bmpWritten != BmpWrite::NameTaken) break;
-        if (attempt == kNameAttempts) {
-            job.bmpWritten = BmpWrite::NotCreated;
-            AfxMessageBox(L"Could not create file for writing", MB_OK, 0);
-            break;
-        }
+    job.bmpWritten = writeBMP(job.bitmap.get(), job.memory.get(), job.bmpName, [&] {
         ReserveNames(job);
-    }
+        return true;
+    });
     // The file holds the picture now. Let go of the screen copy before the codec decodes the
     // file and encodes the JPEG, each with frame-sized buffers of its own, so that one frame
     // less is held at the peak.

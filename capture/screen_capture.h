@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 
 #include "capture/capture_names.h"
@@ -14,7 +15,6 @@ namespace tavelin {
 // How writeBMP ended.
 enum class BmpWrite {
     Whole,       // every block written (a failed close is shown, and the file used as it is)
-    NameTaken,   // a file stands under the name: left alone, nothing shown
     NotCreated,  // shown in a message box; no file was made
     Partial,     // shown in a message box; the file made holds what was written before
 };
@@ -54,8 +54,11 @@ public:
 
     // Writes the bitmap, read through the device context it is selected into, as an
     // uncompressed BMP file under a name where no file stands yet; failures are shown in a
-    // message box. Says how it ended, so that the capture knows what it holds.
-    BmpWrite writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath);
+    // message box. Says how it ended, so that the capture knows what it holds. Where a file
+    // stands under the name, `nameTaken` may write another name into filePath's buffer and
+    // return true to have it tried; without it, the name taken is a failure to create.
+    BmpWrite writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath,
+                      const std::function<bool()>& nameTaken = {});
 };
 
 // The one capture object every hotkey uses.
