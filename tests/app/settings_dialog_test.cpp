@@ -275,11 +275,6 @@ TEST(SettingsRules, TheDesktopFolderItself) {
     EXPECT_FALSE(IsDesktopFolder(L"\\", L"\\"));
 }
 
-}  // namespace
-}  // namespace tavelin
-
-namespace tavelin {
-namespace {
 
 // Installed where the folder's name has a blank, Tavelin writes its Run value in quotes, or
 // Windows would try C:\Program.exe at logon.
@@ -289,25 +284,21 @@ TEST_F(SettingsDialog, TheRunValueIsQuotedForAFolderWithABlank) {
     ::CreateDirectoryW(folder.c_str(), nullptr);
     ASSERT_TRUE(::CopyFileW(test::TavelinExePath().c_str(), exe.c_str(), FALSE));
     const std::wstring quoted = L"\"" + exe + L"\"";
-    {
-        TavelinProcess app(exe);
-        ASSERT_TRUE(app.Start());
-        EXPECT_EQ(test::Query(kRunKeyPath, kRunValueName).Text(), quoted) << "after the first start";
-        const unique_hkey run = OpenUserKey(kRunKeyPath);
-        DeleteValue(run.get(), kRunValueName);
+    TavelinProcess app(exe);
+    ASSERT_TRUE(app.Start());
+    EXPECT_EQ(test::Query(kRunKeyPath, kRunValueName).Text(), quoted) << "after the first start";
+    const unique_hkey run = OpenUserKey(kRunKeyPath);
+    DeleteValue(run.get(), kRunValueName);
 
-        HWND dialog = OpenSettings(app);
-        ASSERT_TRUE(dialog);
-        Click(dialog, kAutoStart);
-        ASSERT_EQ(CheckOf(dialog, kAutoStart), BST_CHECKED);
-        Click(dialog, kSaveClose);
-        ASSERT_TRUE(Closed(dialog));
-        const test::StoredValue saved = test::Query(kRunKeyPath, kRunValueName);
-        EXPECT_EQ(saved.Text(), quoted) << "after a save";
-        EXPECT_EQ(saved.data.size(), 2 * quoted.size() + 2);
-    }
-    ::DeleteFileW(exe.c_str());
-    ::RemoveDirectoryW(folder.c_str());
+    HWND dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    Click(dialog, kAutoStart);
+    ASSERT_EQ(CheckOf(dialog, kAutoStart), BST_CHECKED);
+    Click(dialog, kSaveClose);
+    ASSERT_TRUE(Closed(dialog));
+    const test::StoredValue saved = test::Query(kRunKeyPath, kRunValueName);
+    EXPECT_EQ(saved.Text(), quoted) << "after a save";
+    EXPECT_EQ(saved.data.size(), 2 * quoted.size() + 2);
 }
 
 }  // namespace

@@ -220,7 +220,11 @@ TEST_F(TavelinApp, OneKeyHeldElsewhereIsClaimedAndTheOtherRegistered) {
 // What the Windows 10 and 11 shell does to the keys, played by a stand-in that holds them
 // before Tavelin starts: the keyboard hook claims them, and lets every other key pass.
 TEST_F(TavelinApp, ClaimsTheKeysTheShellHoldsAndPassesEverythingElse) {
-    using test::SeenKey;
+    auto text = [](const std::vector<test::KeyStroke>& keys) {
+        std::string all;
+        for (const auto& key : keys) all += test::KeyText(key.key, key.up);
+        return all;
+    };
     test::ShellStandIn shell;
     ASSERT_TRUE(shell.Ready()) << "the stand-in could not take the keys";
     TavelinProcess app;
@@ -238,8 +242,9 @@ TEST_F(TavelinApp, ClaimsTheKeysTheShellHoldsAndPassesEverythingElse) {
     EXPECT_EQ(window.height, 300u);
     // The shell sees the Windows key go down and up with the mask key between, so it opens
     // no Start menu, and never the A.
-    const std::vector<SeenKey> masked{{VK_LWIN, false}, {0xE8, false}, {0xE8, true}, {VK_LWIN, true}};
-    EXPECT_TRUE(WaitFor([&] { return shell.TakeKeys() == masked; }, 2000));
+    const std::string masked = text({{VK_LWIN, false}, {0xE8, false}, {0xE8, true}, {VK_LWIN, true}});
+    std::string seen;
+    EXPECT_TRUE(WaitFor([&] { return (seen += shell.TakeKeys()) == masked; }, 2000)) << seen;
 
     test::PressWindowsKeyWith('S');
     ASSERT_TRUE(WaitFor([] { return Captures().size() == 2; }));
@@ -255,18 +260,15 @@ TEST_F(TavelinApp, ClaimsTheKeysTheShellHoldsAndPassesEverythingElse) {
 
     // Keys that are not the claimed combinations pass untouched.
     shell.TakeKeys();
-    test::PressKey('Q');
-    test::SendKeys({{VK_LSHIFT, false}, {VK_LWIN, false}, {'S', false}, {'S', true}, {VK_LWIN, true}, {VK_LSHIFT, true}});
-    test::PressWindowsKeyWith('E');
-    const std::vector<SeenKey> passed{{'Q', false}, {'Q', true}, {VK_LSHIFT, false}, {VK_LWIN, false},
-                                      {'S', false}, {'S', true}, {VK_LWIN, true}, {VK_LSHIFT, true},
-                                      {VK_LWIN, false}, {'E', false}, {'E', true}, {VK_LWIN, true}};
-    std::vector<SeenKey> seen;
-    WaitFor([&] {
-        for (const SeenKey& key : shell.TakeKeys()) seen.push_back(key);
-        return seen.size() >= passed.size();
-    }, 3000);
-    EXPECT_EQ(test::Describe(seen), test::Describe(passed));
+    const std::vector<test::KeyStroke> others{
+        {'Q', false}, {'Q', true},                                              // a plain Q
+        {VK_LSHIFT, false}, {VK_LWIN, false}, {'S', false}, {'S', true}, {VK_LWIN, true},
+        {VK_LSHIFT, true},                                                      // Shift + Win + S
+        {VK_LWIN, false}, {'E', false}, {'E', true}, {VK_LWIN, true}};          // Win + E
+    test::SendKeys(others);
+    seen.clear();
+    WaitFor([&] { return (seen += shell.TakeKeys()).size() >= text(others).size(); }, 3000);
+    EXPECT_EQ(seen, text(others));
     EXPECT_EQ(Captures().size(), 3u) << "Shift + Windows key + S is not Windows key + S";
     EXPECT_EQ(shell.HotkeysA() + shell.HotkeysS(), 0) << "the shell saw a claimed press";
 
@@ -365,11 +367,10 @@ bool ClickToClose(HWND about, const std::wstring& text) {
     return WaitFor([&] { return !::IsWindow(about); }, 5000);
 }
 
-TEST_F(TavelinApp, TrayMenuOffersSettingsAboutAndExit) {
+// The notification area is a stand-in here: Wine's own drops the icon of a destroyed window
+// by itself, and would hide whether Tavelin deletes it.
+TEST_F(TavelinApp, TrayMenuAndTheHiddenWindowEndOnlyOnExit) {
     EXPECT_EQ(TrayMenuTexts(), (std::vector<std::wstring>{L"Settings=32780", L"About..=32778", L"-", L"Exit=32773"}));
-
-    // The notification area is a stand-in here: Wine's own drops the icon of a destroyed window
-    // by itself, and would hide whether Exit deletes it.
     test::TrayStandIn tray;
     ASSERT_TRUE(tray.Ready());
     TavelinProcess app;
@@ -385,7 +386,44 @@ TEST_F(TavelinApp, TrayMenuOffersSettingsAboutAndExit) {
     ASSERT_TRUE(about) << "About.. did not open the About box";
     test::ClickAt(TextCentre(about, L"Tavelin - Pellumry v4.0"));
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); })) << "a click on the text closes the box";
-    EXPECT_FALSE(app.HasExited());
+
+    // Made the foreground on purpose, the hidden main window is no window to capture, and the
+    // keys and commands that end a dialog do not end it.
+    ::SetForegroundWindow(app.MainWindow());
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }));
+
+    // Alt+Space opens its system menu, whose last entry opens the About box. Wine keeps menus
+    // inside their process, so the entry's text cannot be read from here: it is chosen on the
+    // menu, and its text read from the program's string resource, which is all it shows.
+    HMODULE exe = ::LoadLibraryExW(test::TavelinExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    wchar_t entry[64] = {};
+    ::LoadStringW(exe, 101, entry, 64);
+    ::FreeLibrary(exe);
+    EXPECT_EQ(std::wstring(entry), L"&About Tavelin...");
+    test::SendKeys({{VK_MENU, false}, {VK_SPACE, false}, {VK_SPACE, true}, {VK_MENU, true}});
+    HWND systemMenu = VisibleMenu();
+    ASSERT_TRUE(systemMenu) << "no system menu";
+    ::PostMessageW(systemMenu, WM_KEYDOWN, VK_UP, 0);
+    ::PostMessageW(systemMenu, WM_KEYDOWN, VK_RETURN, 0);
+    about = WaitForAboutBox(app);
+    ASSERT_TRUE(about) << "the system menu's last entry opens the About box";
+    ASSERT_TRUE(ClickToClose(about, L"Tavelin - Pellumry v4.0"));
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }))
+        << "Windows hands the foreground to the closed box's owner";
+
+    test::PressWindowsKeyWith('A');
+    EXPECT_FALSE(WaitFor([] { return !Captures(L"Shot-*").empty(); }, 1500)) << "an invisible window was captured";
+    test::PressKey(VK_ESCAPE);
+    test::PressKey(VK_RETURN);
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, IDOK, 0);
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(app.HasExited(1000)) << "a key or a dialog command ended Tavelin";
+    EXPECT_EQ(tray.RequestsFor(app.MainWindow()), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}))
+        << "the icon and its balloon, and nothing deleted";
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([] { return Captures() == std::vector<std::wstring>{L"Shot-1.jpg"}; }))
+        << "the hotkeys still capture, and the skipped press used no number";
+
 
     // Three times down passes the separator and lands on Exit.
     ASSERT_TRUE(OpenTrayMenu(app));
@@ -399,9 +437,11 @@ TEST_F(TavelinApp, TrayMenuOffersSettingsAboutAndExit) {
     EXPECT_GE(std::count(requests.begin(), requests.end(), NIM_DELETE), 1) << "Exit must delete the icon";
 }
 
-TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCapture) {
+TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCaptureAndWmCloseEnds) {
+    test::TrayStandIn tray;
+    ASSERT_TRUE(tray.Ready());
     TavelinProcess app;
-    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(app.Start(false));
     ::PostMessageW(app.MainWindow(), kTrayCallback, 0, WM_LBUTTONUP);
     HWND about = WaitForAboutBox(app);
     ASSERT_TRUE(about);
@@ -425,6 +465,12 @@ TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCapture) {
     ::ClientToScreen(about, &corner);
     test::ClickAt(corner);
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); }));
+
+    // What taskkill without /F and installers send ends Tavelin as Exit does.
+    ::PostMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.HasExited(5000)) << "WM_CLOSE from outside ends Tavelin";
+    const std::vector<DWORD> requests = tray.RequestsFor(app.MainWindow());
+    EXPECT_GE(std::count(requests.begin(), requests.end(), NIM_DELETE), 1) << "the icon goes with it";
 }
 
 TEST_F(TavelinApp, TheIconComesBackWhenTheTaskbarIsCreatedAgain) {
@@ -538,77 +584,28 @@ TEST_F(TavelinApp, GivesTheForegroundBackToTheUsersWindow) {
     test::PressKey(VK_ESCAPE);
     capturesTheUsersWindowAfter("the menu dismissed with Escape");
 
-    ASSERT_TRUE(test::ClickTrayIcon(3));
-    ASSERT_TRUE(VisibleMenu());
-    test::PressKey(VK_DOWN);
-    test::PressKey(VK_DOWN);
-    test::PressKey(VK_RETURN);
+    // The menu's items: Settings is one down, About.. two.
+    auto choose = [](int downs) {
+        ASSERT_TRUE(test::ClickTrayIcon(3));
+        ASSERT_TRUE(VisibleMenu());
+        for (int i = 0; i < downs; ++i) test::PressKey(VK_DOWN);
+        test::PressKey(VK_RETURN);
+    };
+    choose(2);
     about = WaitForAboutBox(app);
     ASSERT_TRUE(about) << "About.. from the menu";
     ASSERT_TRUE(ClickToClose(about, L"Tavelin - Pellumry v4.0"));
     capturesTheUsersWindowAfter("About.. from the menu");
 
-    ASSERT_TRUE(test::ClickTrayIcon(3));
-    ASSERT_TRUE(VisibleMenu());
-    test::PressKey(VK_DOWN);
-    test::PressKey(VK_RETURN);
+    choose(1);
     HWND settings = nullptr;
     ASSERT_TRUE(WaitFor([&] {
         settings = app.FindWindowOf(L"#32770", L"Tavelin settings");
         return settings && ::IsWindowVisible(settings);
     })) << "Settings from the menu";
-    ::PostMessageW(::GetDlgItem(settings, IDCANCEL), BM_CLICK, 0, 0);
     ::PostMessageW(settings, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(settings); }));
     capturesTheUsersWindowAfter("the settings dialog cancelled");
-}
-
-// Made the foreground on purpose, the hidden main window is no window to capture, and the
-// keys and commands that end a dialog do not end it; a WM_CLOSE from outside does, as Exit.
-TEST_F(TavelinApp, TheHiddenWindowIsNeitherCapturedNorEndedByKeys) {
-    test::TrayStandIn tray;
-    ASSERT_TRUE(tray.Ready());
-    TavelinProcess app;
-    ASSERT_TRUE(app.Start(false));
-    ::SetForegroundWindow(app.MainWindow());
-    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }));
-
-    // Alt+Space opens its system menu, whose last entry opens the About box. Wine keeps menus
-    // inside their process, so the entry's text cannot be read from here: it is chosen on the
-    // menu, and its text read from the program's string resource, which is all it shows.
-    HMODULE exe = ::LoadLibraryExW(test::TavelinExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    wchar_t entry[64] = {};
-    ::LoadStringW(exe, 101, entry, 64);
-    ::FreeLibrary(exe);
-    EXPECT_EQ(std::wstring(entry), L"&About Tavelin...");
-    test::SendKeys({{VK_MENU, false}, {VK_SPACE, false}, {VK_SPACE, true}, {VK_MENU, true}});
-    HWND systemMenu = VisibleMenu();
-    ASSERT_TRUE(systemMenu) << "no system menu";
-    ::PostMessageW(systemMenu, WM_KEYDOWN, VK_UP, 0);
-    ::PostMessageW(systemMenu, WM_KEYDOWN, VK_RETURN, 0);
-    HWND about = WaitForAboutBox(app);
-    ASSERT_TRUE(about) << "the system menu's last entry opens the About box";
-    ASSERT_TRUE(ClickToClose(about, L"Tavelin - Pellumry v4.0"));
-    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }))
-        << "Windows hands the foreground to the closed box's owner";
-
-    test::PressWindowsKeyWith('A');
-    EXPECT_FALSE(WaitFor([] { return !Captures(L"Shot-*").empty(); }, 1500)) << "an invisible window was captured";
-    test::PressKey(VK_ESCAPE);
-    test::PressKey(VK_RETURN);
-    ::PostMessageW(app.MainWindow(), WM_COMMAND, IDOK, 0);
-    ::PostMessageW(app.MainWindow(), WM_COMMAND, IDCANCEL, 0);
-    EXPECT_FALSE(app.HasExited(1000)) << "a key or a dialog command ended Tavelin";
-    EXPECT_EQ(tray.RequestsFor(app.MainWindow()), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY}))
-        << "the icon and its balloon, and nothing deleted";
-    test::PressWindowsKeyWith('S');
-    EXPECT_TRUE(WaitFor([] { return Captures() == std::vector<std::wstring>{L"Shot-1.jpg"}; }))
-        << "the hotkeys still capture, and the skipped press used no number";
-
-    ::PostMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(app.HasExited(5000)) << "WM_CLOSE from outside ends Tavelin";
-    const std::vector<DWORD> requests = tray.RequestsFor(app.MainWindow());
-    EXPECT_GE(std::count(requests.begin(), requests.end(), NIM_DELETE), 1) << "the icon goes with it";
 }
 
 }  // namespace

@@ -180,25 +180,8 @@ POINT TrayIconCentre() {
 bool ClickTrayIcon(int button) { return ClickThroughX(TrayIconCentre(), button); }
 
 bool ClickThroughX(POINT point, int button) {
-    // Wine starts Unix programs too; the session's DISPLAY is in the environment.
-    std::wstring commandLine = L"Z:\\usr\\bin\\xdotool mousemove " + std::to_wstring(point.x) + L" " +
-                               std::to_wstring(point.y) + L" click " + std::to_wstring(button);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process)) {
-        return false;
-    }
-    // Wine gives no handle of a Unix process to wait on: xdotool is done well within this.
-    if (process.hProcess) {
-        ::WaitForSingleObject(process.hProcess, 5000);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
-    } else {
-        ::Sleep(500);
-    }
-    return true;
+    return RunLinuxCommand("xdotool mousemove " + std::to_string(point.x) + " " +
+                           std::to_string(point.y) + " click " + std::to_string(button)) == 0;
 }
 
 std::string LinuxPath(const std::wstring& windowsPath) {
@@ -220,6 +203,7 @@ int RunLinuxCommand(const std::string& command) {
                                 std::to_wstring(::GetCurrentProcessId()) + L".status";
     ::DeleteFileW(status.c_str());
     const std::string script = command + "; echo $? > '" + LinuxPath(status) + "'";
+    // Wine starts Unix programs too; the session's DISPLAY is in their environment.
     std::wstring commandLine = L"Z:\\bin\\sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

@@ -1,143 +1,115 @@
 #include "tests/support/shell_stand_in.h"
 
 #include <cstdio>
+#include <future>
 #include <utility>
 
 namespace tavelin::test {
 
-namespace {
-ShellStandIn* g_standIn = nullptr;
-constexpr int kIdA = 1;
-constexpr int kIdS = 2;
-}  // namespace
-
-std::string Describe(const std::vector<SeenKey>& keys) {
-    std::string text;
-    char one[16];
-    for (const SeenKey& key : keys) {
-        snprintf(one, sizeof(one), "%02lX%s ", key.virtualKey, key.up ? "^" : "v");
-        text += one;
-    }
-    return text;
-}
-
-ShellStandIn::ShellStandIn(bool holdA, bool holdS) : m_holdA(holdA), m_holdS(holdS) {
-    g_standIn = this;
-    m_started = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_thread = ::CreateThread(nullptr, 0, &ShellStandIn::Run, this, 0, &m_threadId);
-    ::WaitForSingleObject(m_started, 10000);
-}
-
-ShellStandIn::~ShellStandIn() {
-    ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
-    ::WaitForSingleObject(m_thread, 10000);
-    ::CloseHandle(m_thread);
-    ::CloseHandle(m_started);
-    g_standIn = nullptr;
-}
-
-// The hotkeys belong to this thread and its hook is called on it, so it runs a loop of its
-// own, apart from the test's thread that sends the keys.
-DWORD WINAPI ShellStandIn::Run(void* parameter) {
-    auto* self = static_cast<ShellStandIn*>(parameter);
-    MSG message;
-    ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    const bool heldA = !self->m_holdA || ::RegisterHotKey(nullptr, kIdA, MOD_WIN, 'A');
-    const bool heldS = !self->m_holdS || ::RegisterHotKey(nullptr, kIdS, MOD_WIN, 'S');
-    HHOOK hook = ::SetWindowsHookExW(WH_KEYBOARD_LL, &ShellStandIn::Observe, ::GetModuleHandleW(nullptr), 0);
-    self->m_ready = heldA && heldS && hook;
-    ::SetEvent(self->m_started);
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_HOTKEY) {
-            std::lock_guard<std::mutex> lock(self->m_lock);
-            (message.wParam == kIdA ? self->m_hotkeysA : self->m_hotkeysS) += 1;
+LoopThread::LoopThread(std::function<bool()> setUp, std::function<void(const MSG&)> onMessage,
+                       std::function<void()> tearDown) {
+    std::promise<bool> ready;
+    m_thread = std::thread([&, setUp, onMessage, tearDown] {
+        MSG message;
+        ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the thread's queue
+        m_threadId = ::GetCurrentThreadId();
+        ready.set_value(setUp());
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (onMessage) onMessage(message);
+            ::DispatchMessageW(&message);
         }
-        ::DispatchMessageW(&message);
-    }
-    if (hook) ::UnhookWindowsHookEx(hook);
-    ::UnregisterHotKey(nullptr, kIdA);
-    ::UnregisterHotKey(nullptr, kIdS);
-    return 0;
+        if (tearDown) tearDown();
+    });
+    m_ready = ready.get_future().get();
 }
 
-LRESULT CALLBACK ShellStandIn::Observe(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && g_standIn) {
+LoopThread::~LoopThread() {
+    ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+    m_thread.join();
+}
+
+namespace {
+// The hook and window procedures have no argument for their stand-in: one of each at a time.
+std::function<void(DWORD, bool)> g_seeKey;
+std::function<void(HWND, DWORD)> g_seeTrayRequest;
+
+LRESULT CALLBACK Observe(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && g_seeKey) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        std::lock_guard<std::mutex> lock(g_standIn->m_lock);
-        g_standIn->m_keys.push_back({key->vkCode, (key->flags & LLKHF_UP) != 0});
+        g_seeKey(key->vkCode, (key->flags & LLKHF_UP) != 0);
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-std::vector<SeenKey> ShellStandIn::TakeKeys() {
+LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA && g_seeTrayRequest) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        g_seeTrayRequest(reinterpret_cast<HWND>(wParam), static_cast<DWORD>(data->dwData));
+        return TRUE;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+}  // namespace
+
+std::string KeyText(DWORD virtualKey, bool up) {
+    char text[8];
+    std::snprintf(text, sizeof(text), "%02lX%c ", virtualKey, up ? '^' : 'v');
+    return text;
+}
+
+ShellStandIn::ShellStandIn(bool holdA, bool holdS)
+    : m_loop(
+          [this, holdA, holdS] {
+              g_seeKey = [this](DWORD key, bool up) {
+                  std::lock_guard<std::mutex> lock(m_lock);
+                  m_keys += KeyText(key, up);
+              };
+              const bool heldA = !holdA || ::RegisterHotKey(nullptr, 1, MOD_WIN, 'A');
+              const bool heldS = !holdS || ::RegisterHotKey(nullptr, 2, MOD_WIN, 'S');
+              return heldA && heldS &&
+                     ::SetWindowsHookExW(WH_KEYBOARD_LL, Observe, ::GetModuleHandleW(nullptr), 0);
+          },
+          [this](const MSG& message) {
+              std::lock_guard<std::mutex> lock(m_lock);
+              if (message.message == WM_HOTKEY) ++m_hotkeys[message.wParam == 1 ? 0 : 1];
+          },
+          [] {
+              ::UnregisterHotKey(nullptr, 1);
+              ::UnregisterHotKey(nullptr, 2);
+          }) {}
+
+std::string ShellStandIn::TakeKeys() {
     std::lock_guard<std::mutex> lock(m_lock);
     return std::exchange(m_keys, {});
 }
 
 int ShellStandIn::HotkeysA() const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_hotkeysA;
+    return m_hotkeys[0];
 }
 
 int ShellStandIn::HotkeysS() const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_hotkeysS;
+    return m_hotkeys[1];
 }
 
-namespace {
-TrayStandIn* g_trayStandIn = nullptr;
-}  // namespace
-
-TrayStandIn::TrayStandIn() {
-    g_trayStandIn = this;
-    m_started = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_thread = ::CreateThread(nullptr, 0, &TrayStandIn::Run, this, 0, nullptr);
-    ::WaitForSingleObject(m_started, 10000);
-}
-
-TrayStandIn::~TrayStandIn() {
-    ::PostMessageW(m_window, WM_CLOSE, 0, 0);
-    ::WaitForSingleObject(m_thread, 10000);
-    ::CloseHandle(m_thread);
-    ::CloseHandle(m_started);
-    g_trayStandIn = nullptr;
-}
-
-// Its own thread answers the requests, which come by SendMessage: a program that adds or
-// deletes its icon waits for the answer whatever the test's thread is doing.
-DWORD WINAPI TrayStandIn::Run(void* parameter) {
-    auto* self = static_cast<TrayStandIn*>(parameter);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &TrayStandIn::WindowProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"Shell_TrayWnd";
-    ::RegisterClassW(&windowClass);
-    // Shell_NotifyIcon asks for the first window of the class in z-order: a new topmost one.
-    self->m_window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"",
-                                       WS_POPUP | WS_VISIBLE, -10, -10, 1, 1, nullptr, nullptr,
-                                       windowClass.hInstance, nullptr);
-    self->m_ready = self->m_window && ::FindWindowExW(nullptr, nullptr, L"Shell_TrayWnd", nullptr) == self->m_window;
-    ::SetEvent(self->m_started);
-    MSG message;
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
-    ::UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
-    return 0;
-}
-
-LRESULT CALLBACK TrayStandIn::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COPYDATA && g_trayStandIn) {
-        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        std::lock_guard<std::mutex> lock(g_trayStandIn->m_lock);
-        g_trayStandIn->m_requests.push_back({reinterpret_cast<HWND>(wParam), static_cast<DWORD>(data->dwData)});
-        return TRUE;
-    }
-    if (message == WM_CLOSE) {
-        ::DestroyWindow(window);
-        return 0;
-    }
-    if (message == WM_DESTROY) ::PostQuitMessage(0);
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
+TrayStandIn::TrayStandIn()
+    : m_loop([this] {
+          g_seeTrayRequest = [this](HWND owner, DWORD request) {
+              std::lock_guard<std::mutex> lock(m_lock);
+              m_requests.push_back({owner, request});
+          };
+          WNDCLASSW windowClass{};
+          windowClass.lpfnWndProc = TrayProc;
+          windowClass.hInstance = ::GetModuleHandleW(nullptr);
+          windowClass.lpszClassName = L"Shell_TrayWnd";
+          ::RegisterClassW(&windowClass);
+          // Shell_NotifyIcon asks for the first window of the class in z-order: a new topmost one.
+          HWND window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName,
+                                          L"", WS_POPUP | WS_VISIBLE, -10, -10, 1, 1, nullptr, nullptr,
+                                          windowClass.hInstance, nullptr);
+          return window && ::FindWindowExW(nullptr, nullptr, L"Shell_TrayWnd", nullptr) == window;
+      }) {}
 
 std::vector<DWORD> TrayStandIn::RequestsFor(HWND owner) const {
     std::lock_guard<std::mutex> lock(m_lock);

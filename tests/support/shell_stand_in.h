@@ -1,55 +1,53 @@
-// Stands in for the Windows 10 and 11 shell in the tests: it holds Windows key + A and + S
-// with RegisterHotKey, as the shell does, and watches the keyboard with a low-level hook set
-// before the program under test starts, so that it sees only what that program passes on.
+// Stand-ins for the Windows 10 and 11 shell in the tests, each on a thread with a message loop
+// of its own, so that they answer while the test's thread sends keys or waits.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tavelin::test {
 
-struct SeenKey {
-    DWORD virtualKey;
-    bool up;
-    bool operator==(const SeenKey& other) const {
-        return virtualKey == other.virtualKey && up == other.up;
-    }
-};
-std::string Describe(const std::vector<SeenKey>& keys);
+// Runs `setUp` on a thread of its own, then that thread's message loop, which shows each
+// message to `onMessage`, until it is ended; then `tearDown`.
+class LoopThread {
+public:
+    LoopThread(std::function<bool()> setUp, std::function<void(const MSG&)> onMessage = {},
+               std::function<void()> tearDown = {});
+    ~LoopThread();
+    bool Ready() const { return m_ready; }
 
+private:
+    std::thread m_thread;
+    DWORD m_threadId = 0;
+    bool m_ready = false;
+};
+
+// Holds Windows key + A and + S with RegisterHotKey, as the shell does, and watches the
+// keyboard with a low-level hook set before the program under test starts, so that it sees
+// only what that program passes on.
 class ShellStandIn {
 public:
     explicit ShellStandIn(bool holdA = true, bool holdS = true);
-    ~ShellStandIn();
-    ShellStandIn(const ShellStandIn&) = delete;
-    ShellStandIn& operator=(const ShellStandIn&) = delete;
-
     // Whether it holds the combinations asked for and its hook is set.
-    bool Ready() const { return m_ready; }
-    // The keys its hook has seen, and forgets them.
-    std::vector<SeenKey> TakeKeys();
+    bool Ready() const { return m_loop.Ready(); }
+    // The keys its hook has seen since last asked, as "5Bv E8v E8^ 5B^ " (code, down v, up ^).
+    std::string TakeKeys();
     // The WM_HOTKEY messages it received for Windows key + A and + S.
     int HotkeysA() const;
     int HotkeysS() const;
 
 private:
-    static DWORD WINAPI Run(void* self);
-    static LRESULT CALLBACK Observe(int code, WPARAM wParam, LPARAM lParam);
-
-    HANDLE m_thread = nullptr;
-    HANDLE m_started = nullptr;
-    DWORD m_threadId = 0;
-    bool m_holdA;
-    bool m_holdS;
-    bool m_ready = false;
     mutable std::mutex m_lock;
-    std::vector<SeenKey> m_keys;
-    int m_hotkeysA = 0;
-    int m_hotkeysS = 0;
+    std::string m_keys;
+    int m_hotkeys[2] = {};
+    LoopThread m_loop;  // last: its thread uses the members above
 };
+std::string KeyText(DWORD virtualKey, bool up);
 
 // Stands in for the notification area: a window of the taskbar's class, above Wine's own, to
 // which Shell_NotifyIcon sends its requests. Wine's own area drops the icons of destroyed
@@ -57,25 +55,14 @@ private:
 class TrayStandIn {
 public:
     TrayStandIn();
-    ~TrayStandIn();
-    TrayStandIn(const TrayStandIn&) = delete;
-    TrayStandIn& operator=(const TrayStandIn&) = delete;
-
-    // Whether Shell_NotifyIcon now reaches this stand-in.
-    bool Ready() const { return m_ready; }
+    bool Ready() const { return m_loop.Ready(); }
     // The requests (NIM_ADD, NIM_DELETE, ...) it received for icons of `owner`, in order.
     std::vector<DWORD> RequestsFor(HWND owner) const;
 
 private:
-    static DWORD WINAPI Run(void* self);
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-    HANDLE m_thread = nullptr;
-    HANDLE m_started = nullptr;
-    HWND m_window = nullptr;
-    bool m_ready = false;
     mutable std::mutex m_lock;
     std::vector<std::pair<HWND, DWORD>> m_requests;
+    LoopThread m_loop;
 };
 
 }  // namespace tavelin::test
