@@ -4,7 +4,26 @@
 
 #include <climits>
 
+#include "framework/system_dlls.h"
+
 namespace tavelin {
+
+namespace {
+
+// dwmapi is no KnownDLL: imported, Windows would take it from the program's folder when the
+// program starts. Looked up at the first use instead, from the system folder; where it cannot
+// be had, the DWM counts as not answering.
+HRESULT DwmWindowAttribute(HWND window, DWORD attribute, void* value, DWORD size) {
+    using Fn = decltype(&::DwmGetWindowAttribute);
+    static const Fn get = [] {
+        HMODULE dwm = LoadSystemDll(L"dwmapi.dll");
+        const FARPROC found = dwm ? ::GetProcAddress(dwm, "DwmGetWindowAttribute") : nullptr;
+        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(found));
+    }();
+    return get ? get(window, attribute, value, size) : E_NOTIMPL;
+}
+
+}  // namespace
 
 bool HasArea(const RECT& rect) {
     // In 64 bits: a width or height beyond what an int holds would wrap around.
@@ -16,8 +35,7 @@ bool HasArea(const RECT& rect) {
 std::optional<RECT> VisibleWindowRect(HWND window) {
     if (!window) return std::nullopt;
     RECT rect{};
-    if (SUCCEEDED(::DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &rect,
-                                          sizeof(rect))) &&
+    if (SUCCEEDED(DwmWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &rect, sizeof(rect))) &&
         HasArea(rect)) {
         return rect;
     }

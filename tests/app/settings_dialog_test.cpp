@@ -17,18 +17,10 @@ namespace {
 using test::TavelinProcess;
 using test::WaitFor;
 
-constexpr int kAutoStart = 1001, kSaveClose = 1004, kPath = 1006, kBrowse = 1007, kName = 1008,
+constexpr int kAutoStart = 1001, kSaveClose = 1004, kPath = 1006, kName = 1008,
               kRestore = 1009;
 
-HWND OpenSettings(const TavelinProcess& app) {
-    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32780, 0);
-    HWND dialog = nullptr;
-    WaitFor([&] {
-        dialog = app.FindWindowOf(L"#32770", L"Tavelin settings");
-        return dialog && ::IsWindowVisible(dialog);
-    });
-    return dialog;
-}
+using test::OpenSettings;
 
 int CheckOf(HWND dialog, int id) {
     return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0));
@@ -239,13 +231,8 @@ TEST_F(SettingsDialog, CancellingTheFolderPickerKeepsTheFolder) {
     ASSERT_TRUE(app.Start());
     HWND dialog = OpenSettings(app);
     ASSERT_TRUE(dialog);
-    ::PostMessageW(::GetDlgItem(dialog, kBrowse), BM_CLICK, 0, 0);
-    HWND picker = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        for (HWND window : app.VisibleWindows())
-            if (window != dialog && test::ClassOf(window) == L"#32770") picker = window;
-        return picker != nullptr;
-    })) << "no folder picker";
+    HWND picker = test::OpenFolderPicker(app, dialog);
+    ASSERT_TRUE(picker) << "no folder picker";
     ::PostMessageW(::GetDlgItem(picker, IDCANCEL), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(picker); }));
     EXPECT_EQ(test::ControlText(dialog, kPath), L"D:\\keep me");

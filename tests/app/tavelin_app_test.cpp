@@ -203,6 +203,34 @@ TEST_F(TavelinApp, WindowsKeyAndACapturesTheForegroundWindow) {
     EXPECT_NEAR(static_cast<int>(middle & 255), 90, 8);
 }
 
+// A portable Tavelin.exe started from a folder that also holds DLLs named like system ones,
+// as a browser's Downloads folder may: none of them may load, at start or later.
+TEST_F(TavelinApp, LoadsNoDllFromItsOwnFolder) {
+    test::TempFolder folder;
+    const std::wstring planted = test::WindowsPath(TAVELIN_PLANTED_LINUX_DIR);
+    for (const auto& name : test::TempFolder::NamesIn(planted))
+        ASSERT_TRUE(::CopyFileW((planted + L"\\" + name).c_str(), folder.File(name).c_str(), TRUE));
+    ASSERT_TRUE(::CopyFileW(test::TavelinExePath().c_str(), folder.File(L"Tavelin.exe").c_str(), TRUE));
+    const std::vector<std::wstring> before = folder.Names();
+    ASSERT_EQ(before.size(), 8u) << "the stand-ins were not built";
+
+    TavelinProcess app(folder.File(L"Tavelin.exe"));
+    ASSERT_TRUE(app.Start());
+    TargetWindow target({200, 150, 700, 450}, RGB(20, 160, 60));
+    ASSERT_TRUE(target.ClickToFocus());
+    test::PressWindowsKeyWith('A');
+    test::PressWindowsKeyWith('S');
+    ASSERT_TRUE(WaitFor([] { return Captures().size() == 2; }));
+    const test::DecodedImage window = WaitForCapture(L"Shot-1.jpg");
+    EXPECT_TRUE(window.width == 500u && window.height == 300u) << window.width << " x " << window.height;
+    HWND settings = test::OpenSettings(app);
+    HWND picker = settings ? test::OpenFolderPicker(app, settings) : nullptr;
+    ASSERT_TRUE(picker) << "no folder picker";
+    ::PostMessageW(::GetDlgItem(picker, IDCANCEL), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(picker); }));
+    EXPECT_EQ(folder.Names(), before) << "a stand-in that loaded left a \".loaded\" file beside itself";
+}
+
 TEST_F(TavelinApp, OneKeyHeldElsewhereIsClaimedAndTheOtherRegistered) {
     test::ShellStandIn holder(true, false);
     ASSERT_TRUE(holder.Ready()) << "the driver could not take the key";

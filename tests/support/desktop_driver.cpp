@@ -18,13 +18,14 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     return true;
 }
 
-std::wstring TavelinExePath() {
-    // The build passes the Linux path; Wine shows the Linux root as drive Z:.
-    std::string linuxPath = TAVELIN_EXE_LINUX_PATH;
+std::wstring WindowsPath(const std::string& linuxPath) {
+    // Wine shows the Linux root as drive Z:.
     std::wstring path = L"Z:";
     for (char c : linuxPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     return path;
 }
+
+std::wstring TavelinExePath() { return WindowsPath(TAVELIN_EXE_LINUX_PATH); }
 
 TavelinProcess::~TavelinProcess() {
     if (m_process.hProcess) {
@@ -129,6 +130,27 @@ ShownBox WaitForMessageBox(const TavelinProcess& app, DWORD timeoutMs) {
         return false;
     }, timeoutMs);
     return box;
+}
+
+HWND OpenSettings(const TavelinProcess& app) {
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32780, 0);
+    HWND dialog = nullptr;
+    WaitFor([&] {
+        dialog = app.FindWindowOf(L"#32770", L"Tavelin settings");
+        return dialog && ::IsWindowVisible(dialog);
+    });
+    return dialog;
+}
+
+HWND OpenFolderPicker(const TavelinProcess& app, HWND settings) {
+    ::PostMessageW(::GetDlgItem(settings, 1007), BM_CLICK, 0, 0);
+    HWND picker = nullptr;
+    WaitFor([&] {
+        for (HWND window : app.VisibleWindows())
+            if (window != settings && ClassOf(window) == L"#32770") picker = window;
+        return picker != nullptr;
+    });
+    return picker;
 }
 
 namespace {

@@ -15,6 +15,8 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 
 // The Windows path of the Tavelin.exe that this build made.
 std::wstring TavelinExePath();
+// A Linux path as Wine shows it to Windows programs.
+std::wstring WindowsPath(const std::string& linuxPath);
 
 class TavelinProcess {
 public:
@@ -49,6 +51,11 @@ struct ShownBox {
     std::wstring text;
 };
 ShownBox WaitForMessageBox(const TavelinProcess& app, DWORD timeoutMs = 5000);
+
+// The settings dialog, opened from the tray menu's command, once it shows; or null.
+HWND OpenSettings(const TavelinProcess& app);
+// The folder picker, opened with the settings dialog's "..." button, once it shows; or null.
+HWND OpenFolderPicker(const TavelinProcess& app, HWND settings);
 
 // A control's text, read across processes.
 std::wstring ControlText(HWND dialog, int id);
