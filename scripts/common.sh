@@ -3,10 +3,11 @@ set -euo pipefail
 TAVELIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TAVELIN_BUILD=${TAVELIN_BUILD:-$TAVELIN_ROOT/build}
 
-# Everything the build, the program under Wine and the tests need, from Debian's packages.
-tavelin_install_missing() {
+# Everything the build, the program under Wine and the tests need, from Debian's packages,
+# and any further packages named.
+tavelin_install_missing() {  # [package...]
     local packages=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-                    googletest wine wine32:i386 wine64 xvfb xdotool imagemagick util-linux)
+                    googletest wine wine32:i386 wine64 xvfb xdotool imagemagick util-linux "$@")
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     local missing=()

@@ -3,7 +3,7 @@
 # headless X servers, in a Wine prefix inside the build tree. Ends with CTest's summary.
 # The tests run the 32-bit build; on a kernel that runs no 32-bit programs, the 64-bit one.
 . "$(dirname "$0")/common.sh"
-tavelin_install_missing
+tavelin_install_missing nsis zip unzip osslsigncode openssl git
 tavelin_build x86_64 >/dev/null
 tavelin_build i686 >/dev/null
 arch=$(tavelin_wine_build)
