@@ -40,6 +40,8 @@ const MessageMap* CCaptureSaveDlg::GetMessageMap() const {
         OnCommand<ID_CONTEXT_ABOUT, &CCaptureSaveDlg::OnAbout>(),
         OnCommand<ID_CONTEXT_SETTINGS, &CCaptureSaveDlg::OnSettings>(),
         OnMessage<WM_HOTKEY, &CCaptureSaveDlg::OnHotKey>(),
+        OnMessage<WM_WTSSESSION_CHANGE, &CCaptureSaveDlg::OnSessionChange>(),
+        OnMessage<WM_POWERBROADCAST, &CCaptureSaveDlg::OnPowerBroadcast>(),
     };
     static const MessageMap kMap = MakeMessageMap(DialogMessageMap(), kEntries);
     return &kMap;
@@ -74,6 +76,7 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     g_trayIcon.Create(m_hWnd, kTrayToolTip);
     // Taken before the balloon goes up, so that it can say which keys work.
     const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd);
+    if (m_hotkeys.Hooked()) m_sessionNotification.Register(m_hWnd);
     m_balloonText = StartupBalloonText(keys.activeWindow, keys.wholeScreen);
     g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText);
     return TRUE;
@@ -110,7 +113,20 @@ void CCaptureSaveDlg::OnDestroy() {
     // The shell gets its own handling of the keys back with the window's end, not only with
     // the process's.
     m_hotkeys.Stop();
+    m_sessionNotification.reset();
     g_trayIcon.Remove();
+}
+
+// A lock and a sleep are when Windows drops a keyboard hook it found too slow, and programs
+// started since may have set hooks that come before ours: the hook is set anew after both.
+LRESULT CCaptureSaveDlg::OnSessionChange(WPARAM event, LPARAM) {
+    if (event == WTS_SESSION_UNLOCK) m_hotkeys.SetHookAnew();
+    return 0;
+}
+
+LRESULT CCaptureSaveDlg::OnPowerBroadcast(WPARAM event, LPARAM) {
+    if (event == PBT_APMRESUMEAUTOMATIC) m_hotkeys.SetHookAnew();
+    return TRUE;
 }
 
 // The dialog is shown when its modal loop starts, and the template asks for a taskbar

@@ -6,6 +6,7 @@
 
 #include "framework/dialog.h"
 #include "hotkeys/capture_hotkeys.h"
+#include "hotkeys/session_notification.h"
 
 namespace tavelin {
 
@@ -27,6 +28,8 @@ protected:
     void OnDestroy();
     void OnWindowPosChanging(WINDOWPOS* position);
     LRESULT OnHotKey(WPARAM hotkeyId, LPARAM keys);
+    LRESULT OnSessionChange(WPARAM event, LPARAM session);
+    LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
     void OnExit();
     void OnClose();
     void OnAbout();
@@ -39,6 +42,7 @@ private:
     HICON m_hIcon;
     bool m_visible = false;
     CaptureHotkeys m_hotkeys;
+    SessionNotification m_sessionNotification;  // while the keyboard hook is set
     const wchar_t* m_balloonText = nullptr;  // what the start-up balloon said
     HWND m_userWindow = nullptr;  // had the foreground before the tray menu whose command runs
 };

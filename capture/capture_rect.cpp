@@ -23,6 +23,14 @@ HRESULT DwmWindowAttribute(HWND window, DWORD attribute, void* value, DWORD size
     return get ? get(window, attribute, value, size) : E_NOTIMPL;
 }
 
+// Cloaked: kept by the DWM but not drawn (a suspended store app, a window on another virtual
+// desktop), though it may pass IsWindowVisible.
+bool IsCloaked(HWND window) {
+    DWORD cloaked = 0;
+    return SUCCEEDED(DwmWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof(cloaked))) &&
+           cloaked != 0;
+}
+
 }  // namespace
 
 bool HasArea(const RECT& rect) {
@@ -46,10 +54,14 @@ std::optional<RECT> VisibleWindowRect(HWND window) {
 std::optional<RECT> CaptureRectForHotkey(int hotkeyId) {
     std::optional<RECT> rect;
     if (hotkeyId == kHotkeyActiveWindow) {
-        // A hidden window can still be the foreground (Tavelin's own main window after a
-        // dialog it owned closes); its rectangle would capture whatever lies there instead.
+        // A window not on the screen can still be the foreground: a hidden one (Tavelin's own
+        // main window after a dialog it owned closes), a minimised one (its rectangle lies at
+        // -32000, -32000) or a cloaked one. Its rectangle would capture whatever lies there.
         HWND foreground = ::GetForegroundWindow();
-        if (foreground && ::IsWindowVisible(foreground)) rect = VisibleWindowRect(foreground);
+        if (foreground && ::IsWindowVisible(foreground) && !::IsIconic(foreground) &&
+            !IsCloaked(foreground)) {
+            rect = VisibleWindowRect(foreground);
+        }
     } else if (hotkeyId == kHotkeyWholeScreen) {
         // The primary monitor only, from its top-left corner at (0, 0).
         rect = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};

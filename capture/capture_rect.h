@@ -19,8 +19,8 @@ bool HasArea(const RECT& rect);
 std::optional<RECT> VisibleWindowRect(HWND window);
 
 // The screen rectangle for a hotkey identifier, or nothing when there is nothing to capture
-// (an unknown identifier, no foreground window or an invisible one, or a rectangle without
-// area).
+// (an unknown identifier, no foreground window or one that is not on the screen: invisible,
+// minimised or cloaked; or a rectangle without area).
 std::optional<RECT> CaptureRectForHotkey(int hotkeyId);
 
 }  // namespace tavelin

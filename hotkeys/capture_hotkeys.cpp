@@ -9,6 +9,9 @@ namespace {
 // The hook procedure has no argument for its object; one hook per process is all there is.
 CaptureHotkeys* g_hookOwner = nullptr;
 
+// Posted to the hook's thread: remove the hook and set it again.
+constexpr UINT kSetHookAnew = WM_APP + 1;
+
 // One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
 // Systems before Windows 7 refuse the flag, and get the hotkey without it. (Wine 8 accepts
 // the flag but still posts one WM_HOTKEY per repeat.)
@@ -65,17 +68,74 @@ bool CaptureHotkeys::StartHookThread() {
     return m_hooked;
 }
 
+HHOOK CaptureHotkeys::SetHook() {
+    return ::SetWindowsHookExW(WH_KEYBOARD_LL, &CaptureHotkeys::LowLevelKeyboardProc,
+                               ::GetModuleHandleW(nullptr), 0);
+}
+
 DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
     auto* self = static_cast<CaptureHotkeys*>(parameter);
+    // Windows gives a low-level hook at most a second (LowLevelHooksTimeout) and removes one
+    // that keeps missing it. Under load this thread must run ahead of the user's programs; it
+    // only ever runs for a key, briefly.
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     MSG message;
     // A thread has no message queue until it asks for one, and Stop posts to it.
     ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    const unique_hhook hook(::SetWindowsHookExW(WH_KEYBOARD_LL, &CaptureHotkeys::LowLevelKeyboardProc,
-                                                ::GetModuleHandleW(nullptr), 0));
+    unique_hhook hook(SetHook());
     if (!hook) return 1;
+    // Without it a hook that Windows removed goes unnoticed until the next unlock or resume.
+    const unique_hwnd watcher(CreateKeyWatcher());
     ::SetEvent(self->m_hookSet.get());
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == kSetHookAnew) {
+            // Removed first, so that no key meets two of ours; the new one has seen no key
+            // go down.
+            hook.reset();
+            self->m_claim.ForgetAll();
+            hook.reset(SetHook());
+            continue;
+        }
+        ::DispatchMessageW(&message);
+    }
     return 0;
+}
+
+// A window that only receives raw keyboard input, on the hook's thread: one more short wake-up
+// of that thread per key, and none while no key is typed.
+HWND CaptureHotkeys::CreateKeyWatcher() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &CaptureHotkeys::KeyWatcherProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Tavelin.KeyWatcher";
+    ::RegisterClassW(&windowClass);  // fails harmlessly when the class is there from before
+    HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, windowClass.hInstance, nullptr);
+    // Keyboards (usage page 1, usage 6), also while another program has the foreground.
+    const RAWINPUTDEVICE keyboards{1, 6, RIDEV_INPUTSINK, window};
+    if (window && !::RegisterRawInputDevices(&keyboards, 1, sizeof(keyboards))) {
+        ::DestroyWindow(window);
+        return nullptr;
+    }
+    return window;
+}
+
+LRESULT CALLBACK CaptureHotkeys::KeyWatcherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INPUT && g_hookOwner) {
+        RAWINPUT input;
+        UINT size = sizeof(input);
+        if (::GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size,
+                              sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1) &&
+            input.header.dwType == RIM_TYPEKEYBOARD && !(input.data.keyboard.Flags & RI_KEY_BREAK) &&
+            g_hookOwner->m_watch.OnRawKeyDown(::GetTickCount())) {
+            ::PostThreadMessageW(::GetCurrentThreadId(), kSetHookAnew, 0, 0);
+        }
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void CaptureHotkeys::SetHookAnew() {
+    if (m_thread) ::PostThreadMessageW(m_threadId, kSetHookAnew, 0, 0);
 }
 
 // Called for every key the user types anywhere while the hook is set: it decides from the
@@ -100,6 +160,7 @@ LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, L
         // being decided here.
         if (verdict.maskFirst) PressAndReleaseMaskKey();
         if (verdict.swallow) return 1;
+        if (!up) g_hookOwner->m_watch.OnHookKeyDown(::GetTickCount());
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }

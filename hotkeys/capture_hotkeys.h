@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "framework/unique_handles.h"
+#include "hotkeys/hook_watch.h"
 #include "hotkeys/key_claim.h"
 
 namespace tavelin {
@@ -33,13 +34,22 @@ public:
 
     bool Hooked() const { return m_hooked; }
 
+    // Removes the hook and sets it again, on its own thread, where one is set. Windows drops
+    // a hook that keeps missing its time-out (after sleep, at a lock, under load) without a
+    // word; a hook set anew is also called again before those set since.
+    void SetHookAnew();
+
 private:
     static DWORD WINAPI HookThread(void* parameter);
     static LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK KeyWatcherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static HHOOK SetHook();
+    static HWND CreateKeyWatcher();
     bool StartHookThread();
 
     HWND m_window = nullptr;
     KeyClaim m_claim{false, false};  // touched only on the hook's thread once it runs
+    HookWatch m_watch;               // the same
     unique_handle m_hookSet;  // an event: the hook's thread has set the hook
     unique_handle m_thread;
     DWORD m_threadId = 0;

@@ -35,6 +35,9 @@ public:
     // secure desktop. Held on to, the first would make a plain S capture after the unlock.
     void ForgetReleasedModifiers(bool winDown, bool shiftDown, bool controlDown, bool altDown);
 
+    // Forgets every key held: a hook set anew has seen none of them.
+    void ForgetAll() { *this = KeyClaim(m_claimA, m_claimS); }
+
 private:
     bool Held(unsigned bits) const { return (m_held & bits) != 0; }
 

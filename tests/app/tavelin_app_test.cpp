@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -55,16 +56,21 @@ bool BalloonSays(const std::wstring& text, DWORD timeoutMs = 8000) {
     }, timeoutMs);
 }
 
-// The threads of a process: the program runs one, and one more while its keyboard hook is set.
-int ThreadsOf(DWORD processId) {
+// The priorities of a process's threads: the program runs one, and one more while its keyboard
+// hook is set.
+std::map<DWORD, int> ThreadPriorities(DWORD processId) {
     const unique_handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     THREADENTRY32 thread{};
     thread.dwSize = sizeof(thread);
-    int count = 0;
-    for (BOOL more = ::Thread32First(snapshot.get(), &thread); more; more = ::Thread32Next(snapshot.get(), &thread))
-        if (thread.th32OwnerProcessID == processId) ++count;
-    return count;
+    std::map<DWORD, int> priorities;
+    for (BOOL more = ::Thread32First(snapshot.get(), &thread); more; more = ::Thread32Next(snapshot.get(), &thread)) {
+        if (thread.th32OwnerProcessID != processId) continue;
+        const unique_handle opened(::OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread.th32ThreadID));
+        priorities[thread.th32ThreadID] = opened ? ::GetThreadPriority(opened.get()) : THREAD_PRIORITY_ERROR_RETURN;
+    }
+    return priorities;
 }
+int ThreadsOf(DWORD processId) { return static_cast<int>(ThreadPriorities(processId).size()); }
 
 class TavelinApp : public testing::Test {
 protected:
@@ -324,6 +330,60 @@ TEST_F(TavelinApp, ClaimsTheKeysTheShellHoldsAndPassesEverythingElse) {
     ASSERT_TRUE(app.HasExited(5000));
     test::PressWindowsKeyWith('S');
     EXPECT_TRUE(WaitFor([&] { return shell.HotkeysS() == 1; }));
+}
+
+// Windows drops a hook that keeps missing its time-out, and hooks set since come first: the
+// hook is set anew after an unlock, after a resume and when it missed keys, and its thread
+// runs ahead of the rest.
+TEST_F(TavelinApp, SetsItsHookAnewWhenItMayBeGoneAndSkipsAMinimisedWindow) {
+    test::ShellStandIn shell;
+    ASSERT_TRUE(shell.Ready());
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    DWORD hookThread = 0;
+    for (const auto& [id, priority] : ThreadPriorities(app.ProcessId()))
+        if (priority == THREAD_PRIORITY_TIME_CRITICAL) hookThread = id;
+    ASSERT_NE(hookThread, 0u) << "the hook's thread runs at time-critical priority";
+    size_t count = 0;
+    // The last: a hook that Windows stops calling, played by its thread held up past the hook
+    // time-out, for which Wine skips it; raw input shows the keys it missed.
+    const unique_handle suspendable(::OpenThread(THREAD_SUSPEND_RESUME, FALSE, hookThread));
+    const std::pair<UINT, WPARAM> events[] = {{WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK},
+                                              {WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC}, {0, 0}};
+    for (const auto& [message, event] : events) {
+        SCOPED_TRACE(message);
+        test::ShellStandIn later(false, false);
+        ASSERT_TRUE(later.Ready());
+        test::PressWindowsKeyWith('S');
+        ASSERT_TRUE(WaitFor([&] { return Captures().size() == count + 1; }));
+        EXPECT_NE(later.TakeKeys().find("53v"), std::string::npos) << "the later hook comes first";
+        if (message) {
+            ::PostMessageW(app.MainWindow(), message, event, 0);
+        } else {
+            ::SuspendThread(suspendable.get());
+            test::PressKey('Q');
+            test::PressKey('Q');
+            ::ResumeThread(suspendable.get());
+        }
+        WaitFor([] { return false; }, 500);  // the hook's own thread sets it anew
+        test::PressWindowsKeyWith('S');
+        EXPECT_TRUE(WaitFor([&] { return Captures().size() == count + 2; }));
+        EXPECT_FALSE(WaitFor([&] { return Captures().size() > count + 2; }, 1000)) << "one press, one capture";
+        EXPECT_EQ(later.TakeKeys().find("53v"), std::string::npos) << "the hook set anew comes first";
+        EXPECT_EQ(ThreadsOf(app.ProcessId()), 2);
+        count = Captures().size();
+    }
+
+    // Minimised, a window stays the foreground, far off the screen.
+    TargetWindow target({200, 150, 700, 450}, RGB(20, 160, 60));
+    ASSERT_TRUE(target.ClickToFocus());
+    ::ShowWindow(target.get(), SW_SHOWMINIMIZED);
+    ASSERT_EQ(::GetForegroundWindow(), target.get());
+    test::PressWindowsKeyWith('A');
+    EXPECT_FALSE(WaitFor([&] { return Captures().size() > count; }, 1500)) << "a minimised window was captured";
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([&] { return test::Exists(test::DesktopFolder() + L"\\Shot-" + std::to_wstring(count + 1) + L".jpg"); }))
+        << "the skipped press used no number";
 }
 
 // The menu's texts, read from the program's own resources: Wine does not let another process

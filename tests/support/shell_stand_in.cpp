@@ -29,17 +29,20 @@ LoopThread::~LoopThread() {
 }
 
 namespace {
-// The hook and window procedures have no argument for their stand-in: one of each at a time.
-std::function<void(DWORD, bool)> g_seeKey;
+// The hook and window procedures have no argument for their stand-in: a hook procedure for
+// each of two shell stand-ins at a time, one tray stand-in.
+std::function<void(DWORD, bool)> g_seeKey[2];
 std::function<void(HWND, DWORD)> g_seeTrayRequest;
 
+template <int Slot>
 LRESULT CALLBACK Observe(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && g_seeKey) {
+    if (code == HC_ACTION && g_seeKey[Slot]) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        g_seeKey(key->vkCode, (key->flags & LLKHF_UP) != 0);
+        g_seeKey[Slot](key->vkCode, (key->flags & LLKHF_UP) != 0);
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
+constexpr HOOKPROC kObservers[] = {Observe<0>, Observe<1>};
 
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COPYDATA && g_seeTrayRequest) {
@@ -60,22 +63,24 @@ std::string KeyText(DWORD virtualKey, bool up) {
 ShellStandIn::ShellStandIn(bool holdA, bool holdS)
     : m_loop(
           [this, holdA, holdS] {
-              g_seeKey = [this](DWORD key, bool up) {
+              m_slot = g_seeKey[0] ? 1 : 0;
+              g_seeKey[m_slot] = [this](DWORD key, bool up) {
                   std::lock_guard<std::mutex> lock(m_lock);
                   m_keys += KeyText(key, up);
               };
               const bool heldA = !holdA || ::RegisterHotKey(nullptr, 1, MOD_WIN, 'A');
               const bool heldS = !holdS || ::RegisterHotKey(nullptr, 2, MOD_WIN, 'S');
               return heldA && heldS &&
-                     ::SetWindowsHookExW(WH_KEYBOARD_LL, Observe, ::GetModuleHandleW(nullptr), 0);
+                     ::SetWindowsHookExW(WH_KEYBOARD_LL, kObservers[m_slot], ::GetModuleHandleW(nullptr), 0);
           },
           [this](const MSG& message) {
               std::lock_guard<std::mutex> lock(m_lock);
               if (message.message == WM_HOTKEY) ++m_hotkeys[message.wParam == 1 ? 0 : 1];
           },
-          [] {
+          [this] {
               ::UnregisterHotKey(nullptr, 1);
               ::UnregisterHotKey(nullptr, 2);
+              g_seeKey[m_slot] = nullptr;
           }) {}
 
 std::string ShellStandIn::TakeKeys() {

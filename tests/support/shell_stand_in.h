@@ -29,7 +29,8 @@ private:
 
 // Holds Windows key + A and + S with RegisterHotKey, as the shell does, and watches the
 // keyboard with a low-level hook set before the program under test starts, so that it sees
-// only what that program passes on.
+// only what that program passes on. Holding neither, and made after the program's hook is
+// set, it is an observer called ahead of that hook. Two at a time.
 class ShellStandIn {
 public:
     explicit ShellStandIn(bool holdA = true, bool holdS = true);
@@ -45,6 +46,7 @@ private:
     mutable std::mutex m_lock;
     std::string m_keys;
     int m_hotkeys[2] = {};
+    int m_slot = 0;
     LoopThread m_loop;  // last: its thread uses the members above
 };
 std::string KeyText(DWORD virtualKey, bool up);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "hotkeys/hook_watch.h"
 #include "hotkeys/key_claim.h"
 
 namespace tavelin {
@@ -100,6 +101,29 @@ TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
         {VK_LWIN, false, kPass}, {'S', false, kPass}, {'S', true, kPass}, {VK_LWIN, true, kPass},
         {VK_LWIN, false, kPass}, {'A', false, kCaptureWindow}, {'A', true, kSwallow}, {VK_LWIN, true, kMaskThenPass},
     });
+}
+
+// Events at tick counts: 'h' the hook let a key-down pass, 'r' raw input reported one, 'R' one
+// after which the hook is to be set anew.
+TEST(HookWatch, SetsTheHookAnewAfterTwoKeyDownsInARowThatItNeverSaw) {
+    struct Event {
+        char what;
+        unsigned long at;
+    };
+    const std::vector<Event> events{
+        {'h', 10}, {'r', 12}, {'h', 20}, {'h', 21}, {'r', 22}, {'r', 23},  // typed fast: all matched
+        {'r', 30}, {'h', 40}, {'r', 41}, {'r', 50}, {'R', 60},            // one missed is no run
+        {'h', 100}, {'r', 2000}, {'R', 2010},  // a hook call too old to match: a later hook took it
+        {'h', 0xFFFFFFF0}, {'r', 5},            // the tick count wrapped around
+    };
+    HookWatch watch;
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (events[i].what == 'h') {
+            watch.OnHookKeyDown(events[i].at);
+        } else {
+            EXPECT_EQ(watch.OnRawKeyDown(events[i].at), events[i].what == 'R') << "event " << i;
+        }
+    }
 }
 
 }  // namespace
