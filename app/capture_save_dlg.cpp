@@ -42,6 +42,7 @@ const MessageMap* CCaptureSaveDlg::GetMessageMap() const {
         OnMessage<WM_HOTKEY, &CCaptureSaveDlg::OnHotKey>(),
         OnMessage<WM_WTSSESSION_CHANGE, &CCaptureSaveDlg::OnSessionChange>(),
         OnMessage<WM_POWERBROADCAST, &CCaptureSaveDlg::OnPowerBroadcast>(),
+        OnMessage<WM_INPUT, &CCaptureSaveDlg::OnInput>(),
     };
     static const MessageMap kMap = MakeMessageMap(DialogMessageMap(), kEntries);
     return &kMap;
@@ -127,6 +128,14 @@ LRESULT CCaptureSaveDlg::OnSessionChange(WPARAM event, LPARAM) {
 LRESULT CCaptureSaveDlg::OnPowerBroadcast(WPARAM event, LPARAM) {
     if (event == PBT_APMRESUMEAUTOMATIC) m_hotkeys.SetHookAnew();
     return TRUE;
+}
+
+// Raw keyboard input, received while the keyboard hook is set: it shows keys the hook missed.
+LRESULT CCaptureSaveDlg::OnInput(WPARAM, LPARAM input) {
+    m_hotkeys.OnRawInput(reinterpret_cast<HRAWINPUT>(input), static_cast<DWORD>(::GetMessageTime()));
+    // The system frees the input's data in the default handling.
+    Default();
+    return 0;
 }
 
 // The dialog is shown when its modal loop starts, and the template asks for a taskbar

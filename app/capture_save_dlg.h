@@ -30,6 +30,7 @@ protected:
     LRESULT OnHotKey(WPARAM hotkeyId, LPARAM keys);
     LRESULT OnSessionChange(WPARAM event, LPARAM session);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
+    LRESULT OnInput(WPARAM, LPARAM input);
     void OnExit();
     void OnClose();
     void OnAbout();

@@ -99,11 +99,6 @@ struct hhook {
     static pointer Invalid() { return nullptr; }
     static bool Close(pointer p) { return ::UnhookWindowsHookEx(p) != FALSE; }
 };
-struct hwnd {
-    using pointer = HWND;
-    static pointer Invalid() { return nullptr; }
-    static bool Close(pointer p) { return ::DestroyWindow(p) != FALSE; }
-};
 // CreateFileW reports failure as INVALID_HANDLE_VALUE, not as null.
 struct hfile {
     using pointer = HANDLE;
@@ -152,7 +147,6 @@ using unique_hbitmap = unique_any<traits::hbitmap>;  // DeleteObject
 using unique_hkey = unique_any<traits::hkey>;        // RegCloseKey
 using unique_hmenu = unique_any<traits::hmenu>;      // DestroyMenu
 using unique_hhook = unique_any<traits::hhook>;      // UnhookWindowsHookEx
-using unique_hwnd = unique_any<traits::hwnd>;        // DestroyWindow, on the thread that made it
 using unique_hfile = unique_any<traits::hfile>;      // CloseHandle, INVALID_HANDLE_VALUE when empty
 using unique_handle = unique_any<traits::handle>;    // CloseHandle, null when empty
 using unique_hlocal = unique_any<traits::hlocal>;    // LocalFree

@@ -42,6 +42,14 @@ WorkingHotkeys CaptureHotkeys::Start(HWND window) {
 
     m_claim = KeyClaim(!registeredA, !registeredS);
     const bool hooked = StartHookThread();
+    if (hooked) {
+        // Without it a hook that Windows removed goes unnoticed until the next unlock or
+        // resume. On this thread, not the hook's: under Wine, raw input to the hook's thread
+        // makes it skip the hook for the first key after a few idle seconds. One short
+        // wake-up per key, none while no key is typed.
+        const RAWINPUTDEVICE keyboards{1, 6, RIDEV_INPUTSINK, window};  // usage page 1, usage 6
+        m_watching = ::RegisterRawInputDevices(&keyboards, 1, sizeof(keyboards)) != FALSE;
+    }
     return {registeredA || hooked, registeredS || hooked};
 }
 
@@ -84,8 +92,6 @@ DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
     ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     unique_hhook hook(SetHook());
     if (!hook) return 1;
-    // Without it a hook that Windows removed goes unnoticed until the next unlock or resume.
-    const unique_hwnd watcher(CreateKeyWatcher());
     ::SetEvent(self->m_hookSet.get());
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (message.message == kSetHookAnew) {
@@ -101,37 +107,14 @@ DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
     return 0;
 }
 
-// A window that only receives raw keyboard input, on the hook's thread: one more short wake-up
-// of that thread per key, and none while no key is typed.
-HWND CaptureHotkeys::CreateKeyWatcher() {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &CaptureHotkeys::KeyWatcherProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"Tavelin.KeyWatcher";
-    ::RegisterClassW(&windowClass);  // fails harmlessly when the class is there from before
-    HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                    nullptr, windowClass.hInstance, nullptr);
-    // Keyboards (usage page 1, usage 6), also while another program has the foreground.
-    const RAWINPUTDEVICE keyboards{1, 6, RIDEV_INPUTSINK, window};
-    if (window && !::RegisterRawInputDevices(&keyboards, 1, sizeof(keyboards))) {
-        ::DestroyWindow(window);
-        return nullptr;
+void CaptureHotkeys::OnRawInput(HRAWINPUT input, DWORD eventTime) {
+    RAWINPUT data;
+    UINT size = sizeof(data);
+    if (::GetRawInputData(input, RID_INPUT, &data, &size, sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1) &&
+        data.header.dwType == RIM_TYPEKEYBOARD && !(data.data.keyboard.Flags & RI_KEY_BREAK) &&
+        m_watch.OnRawKeyDown(eventTime)) {
+        SetHookAnew();
     }
-    return window;
-}
-
-LRESULT CALLBACK CaptureHotkeys::KeyWatcherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INPUT && g_hookOwner) {
-        RAWINPUT input;
-        UINT size = sizeof(input);
-        if (::GetRawInputData(reinterpret_cast<HRAWINPUT>(lParam), RID_INPUT, &input, &size,
-                              sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1) &&
-            input.header.dwType == RIM_TYPEKEYBOARD && !(input.data.keyboard.Flags & RI_KEY_BREAK) &&
-            g_hookOwner->m_watch.OnRawKeyDown(::GetTickCount())) {
-            ::PostThreadMessageW(::GetCurrentThreadId(), kSetHookAnew, 0, 0);
-        }
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 void CaptureHotkeys::SetHookAnew() {
@@ -145,6 +128,7 @@ void CaptureHotkeys::SetHookAnew() {
 LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && g_hookOwner) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        g_hookOwner->m_watch.OnHookCall(key->time);
         const bool up = (key->flags & LLKHF_UP) != 0;
         KeyClaim& claim = g_hookOwner->m_claim;
         if (!up && (key->vkCode == 'A' || key->vkCode == 'S')) {
@@ -160,12 +144,16 @@ LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, L
         // being decided here.
         if (verdict.maskFirst) PressAndReleaseMaskKey();
         if (verdict.swallow) return 1;
-        if (!up) g_hookOwner->m_watch.OnHookKeyDown(::GetTickCount());
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 void CaptureHotkeys::Stop() {
+    if (m_watching) {
+        const RAWINPUTDEVICE keyboards{1, 6, RIDEV_REMOVE, nullptr};
+        ::RegisterRawInputDevices(&keyboards, 1, sizeof(keyboards));
+        m_watching = false;
+    }
     if (!m_thread) return;
     ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
     ::WaitForSingleObject(m_thread.get(), INFINITE);

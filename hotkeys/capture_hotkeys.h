@@ -39,17 +39,20 @@ public:
     // word; a hook set anew is also called again before those set since.
     void SetHookAnew();
 
+    // WM_INPUT to the window, which receives raw keyboard input while the hook is set: sets
+    // the hook anew when it shows that the hook missed keys.
+    void OnRawInput(HRAWINPUT input, DWORD eventTime);
+
 private:
     static DWORD WINAPI HookThread(void* parameter);
     static LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK KeyWatcherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static HHOOK SetHook();
-    static HWND CreateKeyWatcher();
     bool StartHookThread();
 
     HWND m_window = nullptr;
     KeyClaim m_claim{false, false};  // touched only on the hook's thread once it runs
-    HookWatch m_watch;               // the same
+    HookWatch m_watch;               // the hook's thread and the user-interface thread
+    bool m_watching = false;         // the window receives raw keyboard input
     unique_handle m_hookSet;  // an event: the hook's thread has set the hook
     unique_handle m_thread;
     DWORD m_threadId = 0;

@@ -1,45 +1,39 @@
 // Notices a keyboard hook that Windows no longer calls. Windows removes a low-level hook that
-// keeps missing its time-out, without a word. Raw input reports every key-down once the
-// low-level hooks have let it pass, so a hook that is still set has seen each one first; a
-// run of key-downs that the hook never saw says it is gone. Tick counts and counts only, no
-// Windows calls, so that tables of events can test the rule.
+// keeps missing its time-out, without a word. Raw input reports every key-down as well, so a
+// hook that is still set has been called for an event at least as new as one key-down by
+// the time the next is reported; if not, it missed that key. The hook's thread reports its
+// calls, the user-interface thread the raw key-downs, each with the event's time (whichever
+// thread runs first for one event). Event times only, no Windows calls, so that tables of
+// events can test the rule.
 #pragma once
+
+#include <atomic>
+#include <cstdint>
 
 namespace tavelin {
 
 class HookWatch {
 public:
-    // Key-downs that raw input reports with no hook call before them, in a row, that set the
-    // hook anew. More than one, so that a single key the hook was skipped for (it missed its
-    // time-out once) does not.
-    static constexpr int kMissedToSetAnew = 2;
-    // A hook call older than this matches no raw key-down: raw input follows within
-    // milliseconds, and an older call is one for a key that a later hook took.
-    static constexpr unsigned long kMatchMs = 1000;
+    // The hook was called for a key event of this time (the hook's thread).
+    void OnHookCall(std::uint32_t eventTime) { m_lastHookCall.store(eventTime); }
 
-    // The hook let a key-down pass, at this tick count.
-    void OnHookKeyDown(unsigned long now) {
-        ++m_unmatched;
-        m_missed = 0;
-        m_lastHookCall = now;
-    }
-
-    // Raw input reported a key-down at this tick count. True when the hook is to be set anew.
-    bool OnRawKeyDown(unsigned long now) {
-        if (m_unmatched > 0 && now - m_lastHookCall < kMatchMs) {
-            --m_unmatched;
-            return false;
-        }
-        m_unmatched = 0;
-        if (++m_missed < kMissedToSetAnew) return false;
-        m_missed = 0;
-        return true;
+    // Raw input reported a key-down of this time (the user-interface thread). True when the
+    // hook missed the key-down before, and is to be set anew.
+    bool OnRawKeyDown(std::uint32_t eventTime) {
+        const std::uint32_t lastHookCall = m_lastHookCall.load();
+        // In a difference, so that the tick count may wrap around.
+        const bool missed =
+            m_anyKeyDown && static_cast<std::int32_t>(lastHookCall - m_previousKeyDown) < 0;
+        m_anyKeyDown = true;
+        // Once it is set anew, the hook has had no chance at the key that showed the miss.
+        m_previousKeyDown = missed ? lastHookCall : eventTime;
+        return missed;
     }
 
 private:
-    int m_unmatched = 0;  // hook calls that no raw key-down has matched yet
-    int m_missed = 0;
-    unsigned long m_lastHookCall = 0;
+    std::atomic<std::uint32_t> m_lastHookCall{0};
+    std::uint32_t m_previousKeyDown = 0;
+    bool m_anyKeyDown = false;
 };
 
 }  // namespace tavelin

@@ -103,25 +103,24 @@ TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
     });
 }
 
-// Events at tick counts: 'h' the hook let a key-down pass, 'r' raw input reported one, 'R' one
-// after which the hook is to be set anew.
-TEST(HookWatch, SetsTheHookAnewAfterTwoKeyDownsInARowThatItNeverSaw) {
-    struct Event {
-        char what;
-        unsigned long at;
-    };
-    const std::vector<Event> events{
-        {'h', 10}, {'r', 12}, {'h', 20}, {'h', 21}, {'r', 22}, {'r', 23},  // typed fast: all matched
-        {'r', 30}, {'h', 40}, {'r', 41}, {'r', 50}, {'R', 60},            // one missed is no run
-        {'h', 100}, {'r', 2000}, {'R', 2010},  // a hook call too old to match: a later hook took it
-        {'h', 0xFFFFFFF0}, {'r', 5},            // the tick count wrapped around
+// Events by time: 'h' the hook was called, 'r' raw input reported a key-down, 'R' one that
+// shows the hook missed the key-down before.
+TEST(HookWatch, SetsTheHookAnewWhenItMissedAKeyDown) {
+    // Times count from just before the tick count wraps around, at 0x100.
+    const std::vector<std::pair<char, uint32_t>> events{
+        {'h', 10}, {'r', 10}, {'h', 20}, {'r', 20},
+        {'r', 30}, {'h', 30}, {'r', 40}, {'h', 40},  // raw input first: the hook's call comes later
+        {'r', 50}, {'R', 60},                        // the hook missed 50
+        {'r', 70}, {'R', 80},                        // set anew, and missed 70 again
+        {'h', 0xF0}, {'r', 0xF0}, {'h', 0x105}, {'r', 0x105}, {'r', 0x110}, {'R', 0x120},
     };
     HookWatch watch;
     for (size_t i = 0; i < events.size(); ++i) {
-        if (events[i].what == 'h') {
-            watch.OnHookKeyDown(events[i].at);
+        const uint32_t time = 0xFFFFFF00u + events[i].second;
+        if (events[i].first == 'h') {
+            watch.OnHookCall(time);
         } else {
-            EXPECT_EQ(watch.OnRawKeyDown(events[i].at), events[i].what == 'R') << "event " << i;
+            EXPECT_EQ(watch.OnRawKeyDown(time), events[i].first == 'R') << "event " << i;
         }
     }
 }
