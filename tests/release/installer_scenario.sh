@@ -28,12 +28,16 @@ eventually() {  # command...: true once the command is, within 20 s
     for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done
     return 1
 }
-# Windows key + S until a capture more than $1 is on the desktop: the hotkeys are registered
-# a moment after the start, and a press before that is lost.
+# Windows key + S until a capture more than $1 is on the desktop, whole: its temporary BMP goes
+# once the JPEG is saved. The hotkeys are registered a moment after the start, and a press
+# before that is lost.
 captures_after() {
     for _ in $(seq 30); do
         xdotool key super+s
-        for _ in $(seq 20); do [ "$(captures)" -gt "$1" ] && return 0; sleep 0.1; done
+        for _ in $(seq 20); do
+            [ "$(captures)" -gt "$1" ] && ! ls "$user/Desktop" | grep -q '\.bmp$' && return 0
+            sleep 0.1
+        done
     done
     return 1
 }
