@@ -57,6 +57,7 @@ Function ${un}EndRunningCopy
     ${EndIf}
     System::Call 'kernel32::CloseHandle(p r0)'
     StrCpy $WasRunning 1
+    StrCpy $5 0
     ${Do}
         StrCpy $1 0
         ${Do}
@@ -66,13 +67,22 @@ Function ${un}EndRunningCopy
             ${EndIf}
             GetDlgItem $2 $1 65535
             ${If} $2 = 0
+                ${If} $5 = 0
+                    System::Call 'user32::GetWindowThreadProcessId(p r1, *i .r4)'
+                    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r4) p .r5'
+                ${EndIf}
                 SendMessage $1 ${WM_CLOSE} 0 0 /TIMEOUT=5000
             ${EndIf}
         ${Loop}
-        ; Gone when its mutex is: the mutex lives as long as the process holds it.
+        ; Its mutex goes as its main window's loop ends; its exe stays mapped, and cannot be
+        ; replaced or deleted, until the process itself has ended.
         ${For} $3 1 100
             System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${ONE_COPY_MUTEX}") p .r0'
             ${If} $0 = 0
+                ${If} $5 <> 0
+                    System::Call 'kernel32::WaitForSingleObject(p r5, i 10000)'
+                    System::Call 'kernel32::CloseHandle(p r5)'
+                ${EndIf}
                 Return
             ${EndIf}
             System::Call 'kernel32::CloseHandle(p r0)'

@@ -4,7 +4,8 @@
 #   dist/Tavelin-<version>-setup.exe      the per-user installer
 #   dist/SHA256SUMS                       both, for sha256sum -c
 # The same commit gives the same bytes in any clean clone. With TAVELIN_SIGN_CERT and
-# TAVELIN_SIGN_KEY (PEM files; TAVELIN_SIGN_PASSWORD for an encrypted key), Tavelin.exe is
+# TAVELIN_SIGN_KEY (PEM files; TAVELIN_SIGN_PASSWORD for an encrypted key, TAVELIN_SIGN_TIMESTAMP
+# for a time-stamp server's address), Tavelin.exe is
 # signed before it is packed and the installer after it is built.
 # TAVELIN_RELEASE_BUILD and TAVELIN_DIST choose other folders for the build tree and the output.
 . "$(dirname "$0")/common.sh"
@@ -32,10 +33,15 @@ else
 fi
 sign() {  # file
     [ -n "$signing" ] || return 0
-    local password=()
-    [ -z "${TAVELIN_SIGN_PASSWORD:-}" ] || password=(-pass "$TAVELIN_SIGN_PASSWORD")
-    osslsigncode sign -certs "$TAVELIN_SIGN_CERT" -key "$TAVELIN_SIGN_KEY" "${password[@]}" \
-        -h sha256 -n "Tavelin $version" -in "$1" -out "$1.signed" >/dev/null
+    local extra=()
+    # Read from standard input: on the command line the password would show in every process
+    # list.
+    [ -z "${TAVELIN_SIGN_PASSWORD:-}" ] || extra+=(-readpass -)
+    # Without a time stamp Windows stops trusting the signature when the certificate expires.
+    [ -z "${TAVELIN_SIGN_TIMESTAMP:-}" ] || extra+=(-ts "$TAVELIN_SIGN_TIMESTAMP")
+    osslsigncode sign -certs "$TAVELIN_SIGN_CERT" -key "$TAVELIN_SIGN_KEY" "${extra[@]}" \
+        -h sha256 -n "Tavelin $version" -in "$1" -out "$1.signed" >/dev/null \
+        < <(printf %s "${TAVELIN_SIGN_PASSWORD:-}")
     mv "$1.signed" "$1"
 }
 

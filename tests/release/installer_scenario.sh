@@ -23,6 +23,8 @@ value() {  # key name: the value's data as reg prints it, or nothing
     wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 copies() { pgrep -f 'Programs.Tavelin.Tavelin\.exe' || true; }
+running() { [ -n "$(copies)" ]; }
+ended() { [ -z "$(copies)" ]; }
 captures() { ls "$user/Desktop" | grep -c '^Shot-.*\.jpg$' || true; }
 eventually() {  # command...: true once the command is, within 20 s
     for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done
@@ -64,7 +66,7 @@ wine reg add "$approved" /v Tavelin /t REG_BINARY /d 030000000000000000000000 /f
 before=$(copies)
 
 wine "$setup" /S || fail "the silent upgrade failed"
-eventually test -n "$(copies)" || fail "the upgrade did not start Tavelin again"
+eventually running || fail "the upgrade did not start Tavelin again"
 after=$(copies)
 [ "$(echo "$after" | wc -w)" = 1 ] && [ "$after" != "$before" ] ||
     fail "want one new copy after the upgrade: before $before, after $(echo $after)"
@@ -73,7 +75,7 @@ captures_after "$(captures)" || fail "the upgraded Tavelin does not capture"
 kept=$(cd "$user/Desktop" && sha256sum Shot-*.jpg)
 wine "$installed/Uninstall.exe" /S || fail "the silent uninstall failed"
 eventually test ! -e "$installed" || fail "left in $installed: $(ls "$installed")"
-eventually test -z "$(copies)" || fail "the uninstall left Tavelin running"
+eventually ended || fail "the uninstall left Tavelin running"
 [ ! -e "$shortcut" ] || fail "the shortcut is left"
 wine reg query "$uninstall" >/dev/null 2>&1 && fail "the Apps & features entry is left"
 [ -z "$(value "$run" Tavelin)" ] || fail "the Run value is left"
