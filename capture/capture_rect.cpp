@@ -15,11 +15,7 @@ namespace {
 // be had, the DWM counts as not answering.
 HRESULT DwmWindowAttribute(HWND window, DWORD attribute, void* value, DWORD size) {
     using Fn = decltype(&::DwmGetWindowAttribute);
-    static const Fn get = [] {
-        HMODULE dwm = LoadSystemDll(L"dwmapi.dll");
-        const FARPROC found = dwm ? ::GetProcAddress(dwm, "DwmGetWindowAttribute") : nullptr;
-        return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(found));
-    }();
+    static const Fn get = FindExport<Fn>(LoadSystemDll(L"dwmapi.dll"), "DwmGetWindowAttribute");
     return get ? get(window, attribute, value, size) : E_NOTIMPL;
 }
 

@@ -23,12 +23,6 @@ constexpr const wchar_t* kEarlyDlls[] = {L"dwmapi.dll",  L"propsys.dll",       L
 // flags: imported, the function would keep the program from starting there.
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 
-SetDefaultDllDirectoriesFn FindSetDefaultDllDirectories() {
-    const FARPROC found =
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
-    return reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(found));
-}
-
 }  // namespace
 
 HMODULE LoadSystemDll(const wchar_t* name) {
@@ -44,7 +38,8 @@ HMODULE LoadSystemDll(const wchar_t* name) {
 }
 
 void LoadDllsFromSystemFolderOnly() {
-    if (const SetDefaultDllDirectoriesFn setDefault = FindSetDefaultDllDirectories()) {
+    if (const auto setDefault = FindExport<SetDefaultDllDirectoriesFn>(
+            ::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")) {
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     } else {
         // Takes out the current folder only; the early loads below cover the program's own.

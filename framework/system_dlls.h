@@ -18,4 +18,12 @@ void LoadDllsFromSystemFolderOnly();
 // later load by name finds.
 HMODULE LoadSystemDll(const wchar_t* name);
 
+// A function a DLL exports, as the type it has, or null (also for no DLL). What the program
+// calls this way is never imported: see LoadSystemDll.
+template <typename Fn>
+Fn FindExport(HMODULE module, const char* name) {
+    const FARPROC found = module ? ::GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(found));
+}
+
 }  // namespace tavelin

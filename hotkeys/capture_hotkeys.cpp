@@ -22,6 +22,12 @@ bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
 
 bool IsDown(int virtualKey) { return (::GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 
+// Raw input from keyboards (usage page 1, usage 6) to `window`, or no more of it.
+bool WatchKeyboards(DWORD flags, HWND window) {
+    const RAWINPUTDEVICE keyboards{1, 6, flags, window};
+    return ::RegisterRawInputDevices(&keyboards, 1, sizeof(keyboards)) != FALSE;
+}
+
 void PressAndReleaseMaskKey() {
     INPUT keys[2] = {};
     for (INPUT& key : keys) {
@@ -47,8 +53,7 @@ WorkingHotkeys CaptureHotkeys::Start(HWND window) {
         // resume. On this thread, not the hook's: under Wine, raw input to the hook's thread
         // makes it skip the hook for the first key after a few idle seconds. One short
         // wake-up per key, none while no key is typed.
-        const RAWINPUTDEVICE keyboards{1, 6, RIDEV_INPUTSINK, window};  // usage page 1, usage 6
-        m_watching = ::RegisterRawInputDevices(&keyboards, 1, sizeof(keyboards)) != FALSE;
+        m_watching = WatchKeyboards(RIDEV_INPUTSINK, window);
     }
     return {registeredA || hooked, registeredS || hooked};
 }
@@ -149,11 +154,8 @@ LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, L
 }
 
 void CaptureHotkeys::Stop() {
-    if (m_watching) {
-        const RAWINPUTDEVICE keyboards{1, 6, RIDEV_REMOVE, nullptr};
-        ::RegisterRawInputDevices(&keyboards, 1, sizeof(keyboards));
-        m_watching = false;
-    }
+    if (m_watching) WatchKeyboards(RIDEV_REMOVE, nullptr);
+    m_watching = false;
     if (!m_thread) return;
     ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
     ::WaitForSingleObject(m_thread.get(), INFINITE);

@@ -14,18 +14,12 @@ struct WtsFunctions {
     decltype(&::WTSUnRegisterSessionNotification) unregister = nullptr;
 };
 
-template <typename Fn>
-Fn Find(HMODULE module, const char* name) {
-    const FARPROC found = module ? ::GetProcAddress(module, name) : nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(found));
-}
-
 const WtsFunctions& Wts() {
     static const WtsFunctions functions = [] {
         HMODULE wts = LoadSystemDll(L"wtsapi32.dll");
         WtsFunctions found;
-        found.registerFor = Find<decltype(found.registerFor)>(wts, "WTSRegisterSessionNotification");
-        found.unregister = Find<decltype(found.unregister)>(wts, "WTSUnRegisterSessionNotification");
+        found.registerFor = FindExport<decltype(found.registerFor)>(wts, "WTSRegisterSessionNotification");
+        found.unregister = FindExport<decltype(found.unregister)>(wts, "WTSUnRegisterSessionNotification");
         return found;
     }();
     return functions;
