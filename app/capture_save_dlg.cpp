@@ -10,7 +10,7 @@
 #include "settings/settings_dialog.h"
 #include "tray/tray_icon.h"
 
-#include <utility>
+#include <versionhelpers.h>
 
 namespace tavelin {
 
@@ -74,9 +74,10 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
+    m_userWindows.Start();
     g_trayIcon.Create(m_hWnd, kTrayToolTip);
     // Taken before the balloon goes up, so that it can say which keys work.
-    const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd);
+    const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd, ::IsWindows10OrGreater());
     if (m_hotkeys.Hooked()) m_sessionNotification.Register(m_hWnd);
     m_balloonText = StartupBalloonText(keys.activeWindow, keys.wholeScreen);
     g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText);
@@ -86,6 +87,9 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
 void CCaptureSaveDlg::OnSysCommand(UINT id, LPARAM) {
     if ((id & 0xFFF0) == IDM_ABOUTBOX) {
         OnAbout();
+    } else if ((id & 0xFFF0) == SC_CLOSE) {
+        // Alt+F4 while the hidden window has the foreground: the default would turn it into
+        // WM_CLOSE and end the program without a word. Another program's WM_CLOSE still does.
     } else {
         Default();
     }
@@ -115,6 +119,7 @@ void CCaptureSaveDlg::OnDestroy() {
     // the process's.
     m_hotkeys.Stop();
     m_sessionNotification.reset();
+    m_userWindows.Stop();
     g_trayIcon.Remove();
 }
 
@@ -132,7 +137,7 @@ LRESULT CCaptureSaveDlg::OnPowerBroadcast(WPARAM event, LPARAM) {
 
 // Raw keyboard input, received while the keyboard hook is set: it shows keys the hook missed.
 LRESULT CCaptureSaveDlg::OnInput(WPARAM, LPARAM input) {
-    m_hotkeys.OnRawInput(reinterpret_cast<HRAWINPUT>(input), static_cast<DWORD>(::GetMessageTime()));
+    m_hotkeys.OnRawInput(reinterpret_cast<HRAWINPUT>(input));
     // The system frees the input's data in the default handling.
     Default();
     return 0;
@@ -167,13 +172,13 @@ void CCaptureSaveDlg::OnOK() {}
 void CCaptureSaveDlg::OnCancel() {}
 
 void CCaptureSaveDlg::OnAbout() {
-    const ForegroundReturn giveBack(m_hWnd, std::exchange(m_userWindow, nullptr));
+    const ForegroundReturn giveBack(m_userWindows, ForegroundReturn::Taker::Dialog);
     CAboutDlg about;
     about.DoModal();
 }
 
 void CCaptureSaveDlg::OnSettings() {
-    const ForegroundReturn giveBack(m_hWnd, std::exchange(m_userWindow, nullptr));
+    const ForegroundReturn giveBack(m_userWindows, ForegroundReturn::Taker::Dialog);
     CSettingsDialog settings(nullptr);
     settings.DoModal();
 }
@@ -196,7 +201,7 @@ void CCaptureSaveDlg::ShowTrayMenu() {
     HMENU popup = ::GetSubMenu(menu.get(), 0);
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    ForegroundReturn giveBack(m_hWnd);
+    ForegroundReturn giveBack(m_userWindows, ForegroundReturn::Taker::Menu);
     // A menu of a window that is not in the foreground does not close when the user clicks
     // elsewhere; and the WM_NULL after it lets the menu close properly on the second click.
     ::SetForegroundWindow(m_hWnd);
@@ -206,7 +211,7 @@ void CCaptureSaveDlg::ShowTrayMenu() {
     // stays with us, and gives it back to the user's window when it closes.
     MSG command;
     if (::PeekMessageW(&command, m_hWnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE)) {
-        m_userWindow = giveBack.HandOver();
+        giveBack.Cancel();
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/foreground_return.h"
 #include "framework/dialog.h"
 #include "hotkeys/capture_hotkeys.h"
 #include "hotkeys/session_notification.h"
@@ -45,7 +46,7 @@ private:
     CaptureHotkeys m_hotkeys;
     SessionNotification m_sessionNotification;  // while the keyboard hook is set
     const wchar_t* m_balloonText = nullptr;  // what the start-up balloon said
-    HWND m_userWindow = nullptr;  // had the foreground before the tray menu whose command runs
+    UserWindowWatch m_userWindows;  // where the foreground goes back to after our menu and dialogs
 };
 
 }  // namespace tavelin

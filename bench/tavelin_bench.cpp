@@ -7,7 +7,6 @@
 //   tavelin_bench startup EXE COUNT                      process start to tray icon, COUNT times
 //   tavelin_bench keys EXE COUNT                         the keyboard hook's cost per key, and
 //                                                        press to WM_HOTKEY, COUNT keys each
-//   tavelin_bench standin                                hold Windows key + A and + S until ended
 //   tavelin_bench nullhook                               a hook that does nothing, until ended
 #include <windows.h>
 
@@ -411,10 +410,11 @@ int Startup(const wchar_t* exe, int count) {
 
 // ---- the keyboard hook ------------------------------------------------------------------
 
-// Every key typed anywhere passes through the hook while it is set. What a key that is not
-// ours costs is timed from SendInput to a hook set before the program's (the newest hook is
-// called first, so this one sees the key only once the program's has passed it on), with
-// Tavelin's hook and with a hook that does nothing in another process, in turns.
+// Every key typed anywhere passes through the hook while it is set, as it always is on Windows
+// 10 and 11. What a key that is not ours costs is timed from SendInput to a hook set before
+// the program's (the newest hook is called first, so this one sees the key only once the
+// program's has passed it on), with Tavelin's hook and with a hook that does nothing in
+// another process, in turns.
 
 constexpr WORD kTestKey = 'Q';
 constexpr int kBlocks = 8;
@@ -437,11 +437,10 @@ LRESULT CALLBACK PassOn(int code, WPARAM wParam, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// A thread that sets a hook, or holds Windows key + A and + S as the Windows 10 and 11 shell
-// does, and runs its loop until it is ended.
+// A thread that sets a hook and runs its loop until it is ended.
 class KeyboardThread {
 public:
-    KeyboardThread(HOOKPROC hook, bool holdKeys) : m_hook(hook), m_holdKeys(holdKeys) {
+    explicit KeyboardThread(HOOKPROC hook) : m_hook(hook) {
         m_ready.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         m_thread.reset(::CreateThread(nullptr, 0, &KeyboardThread::Run, this, 0, &m_threadId));
         ::WaitForSingleObject(m_ready.get(), 10000);
@@ -457,19 +456,13 @@ private:
         auto* self = static_cast<KeyboardThread*>(parameter);
         MSG message;
         ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-        unique_hhook hook;
-        if (self->m_hook) hook.reset(::SetWindowsHookExW(WH_KEYBOARD_LL, self->m_hook, ::GetModuleHandleW(nullptr), 0));
-        const bool held = !self->m_holdKeys || (::RegisterHotKey(nullptr, 1, MOD_WIN, 'A') &&
-                                                ::RegisterHotKey(nullptr, 2, MOD_WIN, 'S'));
-        self->m_ok = held && (!self->m_hook || hook);
+        const unique_hhook hook(::SetWindowsHookExW(WH_KEYBOARD_LL, self->m_hook, ::GetModuleHandleW(nullptr), 0));
+        self->m_ok = hook.is_valid();
         ::SetEvent(self->m_ready.get());
         while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
-        ::UnregisterHotKey(nullptr, 1);
-        ::UnregisterHotKey(nullptr, 2);
         return 0;
     }
     HOOKPROC m_hook;
-    bool m_holdKeys;
     bool m_ok = false;
     unique_handle m_ready;
     unique_handle m_thread;
@@ -539,14 +532,28 @@ std::wstring OwnPath() {
     return path;
 }
 
+// Wine tells a program the Windows version set for it when the program starts: Windows 7
+// ("win7"), or without one the session's, Windows 10.
+void TellTavelinWindowsVersion(const wchar_t* version) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Tavelin.exe", 0, nullptr, 0,
+                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    const unique_hkey owned(key);
+    if (version) {
+        WriteText(key, L"Version", version);
+    } else {
+        DeleteValue(key, L"Version");
+    }
+}
+
 // Tavelin.exe runs on both sides, so that whatever it does with a key that reaches it falls on
-// both. On one side a stand-in holds the keys, and Tavelin sets its hook; on the other the keys
-// are free, Tavelin registers them, and a hook that passes every key on at once runs in a
-// process of its own, as Tavelin's does: the floor.
+// both. On one side it runs as on Windows 10 and 11: it registers the keys and sets its hook.
+// On the other it runs as on Windows 7, where it only registers them, and a hook that passes
+// every key on at once runs in a process of its own, as Tavelin's does: the floor.
 bool TimeKeysThroughHook(const wchar_t* exe, bool tavelinsHook, int count, std::vector<double>& samples) {
-    std::unique_ptr<KeyboardThread> shell;
-    if (tavelinsHook) shell = std::make_unique<KeyboardThread>(nullptr, true);
-    if (shell && !shell->ok()) return false;
+    TellTavelinWindowsVersion(tavelinsHook ? nullptr : L"win7");
     StartedProcess tavelin = StartProcess(L"\"" + std::wstring(exe) + L"\"");
     if (!tavelin.process || !PollUntil(true, 30000)) return false;
     StartedProcess floor;
@@ -578,7 +585,8 @@ int NullHook() {
 }
 
 // Press to WM_HOTKEY in a window of the benchmark's own, through the program's own key
-// handling: registered where the keys are free, hooked where a stand-in holds them.
+// handling: the keys registered, as on Windows 7, or registered and claimed by the hook, as on
+// Windows 10 and 11.
 std::atomic<int> g_hotkeys{0};
 double g_hotkeyAt = 0;
 
@@ -591,19 +599,14 @@ LRESULT CALLBACK HotkeyWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool TimePresses(bool keysHeldElsewhere, int count, std::vector<double>& samples) {
-    std::unique_ptr<KeyboardThread> shell;
-    if (keysHeldElsewhere) {
-        shell = std::make_unique<KeyboardThread>(nullptr, true);
-        if (!shell->ok()) return false;
-    }
+bool TimePresses(bool claimAlways, int count, std::vector<double>& samples) {
     HWND window = ::CreateWindowExW(0, L"TavelinBenchHotkeys", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
                                     nullptr, ::GetModuleHandleW(nullptr), nullptr);
     bool ok = window != nullptr;
     {
         CaptureHotkeys keys;
-        const WorkingHotkeys working = keys.Start(window);
-        ok = ok && working.wholeScreen && keys.Hooked() == keysHeldElsewhere;
+        const WorkingHotkeys working = keys.Start(window, claimAlways);
+        ok = ok && working.wholeScreen && keys.Hooked() == claimAlways;
         for (int i = 0; ok && i < count; ++i) {
             const int before = g_hotkeys;
             // The press alone: SendInput returns only once every hook has seen all it was given.
@@ -642,7 +645,7 @@ int KeyCosts(const wchar_t* exe, int count) {
     ::RegisterClassW(&windowClass);
     std::vector<double> ours, floor, registered, hooked, pairRatios;
     {
-        const KeyboardThread observer(ObserveTestKey, false);
+        const KeyboardThread observer(ObserveTestKey);
         if (!observer.ok()) return 3;
         // In turns, so that a slower spell of the machine falls on both.
         for (int block = 0; block < kBlocks; ++block) {
@@ -682,24 +685,12 @@ int KeyCosts(const wchar_t* exe, int count) {
     return 0;
 }
 
-// Holds the keys until ended, so that a Tavelin.exe started after it sets its hook.
-int StandIn() {
-    const KeyboardThread shell(nullptr, true);
-    if (!shell.ok()) return 2;
-    std::printf("holding\n");
-    std::fflush(stdout);
-    MSG message;
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
-    return 0;
-}
-
 int Usage() {
     std::fprintf(stderr,
                  "usage: tavelin_bench latency WIDTHxHEIGHT CAPTURES WARMUP\n"
                  "       tavelin_bench picture\n"
                  "       tavelin_bench startup EXE COUNT\n"
                  "       tavelin_bench keys EXE COUNT\n"
-                 "       tavelin_bench standin\n"
                  "       tavelin_bench nullhook\n");
     return 1;
 }
@@ -727,8 +718,6 @@ int wmain(int argc, wchar_t** argv) {
         result = Startup(argv[2], _wtoi(argv[3]));
     } else if (mode == L"keys" && argc == 4) {
         result = KeyCosts(argv[2], _wtoi(argv[3]));
-    } else if (mode == L"standin") {
-        result = StandIn();
     } else if (mode == L"nullhook") {
         result = NullHook();
     } else {

@@ -19,15 +19,13 @@ HRESULT DwmWindowAttribute(HWND window, DWORD attribute, void* value, DWORD size
     return get ? get(window, attribute, value, size) : E_NOTIMPL;
 }
 
-// Cloaked: kept by the DWM but not drawn (a suspended store app, a window on another virtual
-// desktop), though it may pass IsWindowVisible.
+}  // namespace
+
 bool IsCloaked(HWND window) {
     DWORD cloaked = 0;
     return SUCCEEDED(DwmWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof(cloaked))) &&
            cloaked != 0;
 }
-
-}  // namespace
 
 bool HasArea(const RECT& rect) {
     // In 64 bits: a width or height beyond what an int holds would wrap around.

@@ -9,6 +9,10 @@
 
 namespace tavelin {
 
+// Kept by the desktop manager but not drawn (a suspended store app, a window on another
+// virtual desktop, Start and Search while closed), though it may pass IsWindowVisible.
+bool IsCloaked(HWND window);
+
 // A rectangle that a bitmap can be made of: a width and height that are positive and fit
 // in an int.
 bool HasArea(const RECT& rect);

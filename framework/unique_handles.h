@@ -99,6 +99,11 @@ struct hhook {
     static pointer Invalid() { return nullptr; }
     static bool Close(pointer p) { return ::UnhookWindowsHookEx(p) != FALSE; }
 };
+struct hwineventhook {
+    using pointer = HWINEVENTHOOK;
+    static pointer Invalid() { return nullptr; }
+    static bool Close(pointer p) { return ::UnhookWinEvent(p) != FALSE; }
+};
 // CreateFileW reports failure as INVALID_HANDLE_VALUE, not as null.
 struct hfile {
     using pointer = HANDLE;
@@ -147,6 +152,7 @@ using unique_hbitmap = unique_any<traits::hbitmap>;  // DeleteObject
 using unique_hkey = unique_any<traits::hkey>;        // RegCloseKey
 using unique_hmenu = unique_any<traits::hmenu>;      // DestroyMenu
 using unique_hhook = unique_any<traits::hhook>;      // UnhookWindowsHookEx
+using unique_hwineventhook = unique_any<traits::hwineventhook>;  // UnhookWinEvent
 using unique_hfile = unique_any<traits::hfile>;      // CloseHandle, INVALID_HANDLE_VALUE when empty
 using unique_handle = unique_any<traits::handle>;    // CloseHandle, null when empty
 using unique_hlocal = unique_any<traits::hlocal>;    // LocalFree

@@ -40,13 +40,19 @@ void PressAndReleaseMaskKey() {
 
 }  // namespace
 
-WorkingHotkeys CaptureHotkeys::Start(HWND window) {
+WorkingHotkeys CaptureHotkeys::Start(HWND window, bool claimAlways) {
     m_window = window;
+    // A registration is kept where the hook claims the key too: Windows calls no low-level
+    // hook of ours while a window of an elevated program is in front, and the registered key
+    // still captures there. Where the hook is called, it swallows the press, and the
+    // registration never sees it: one press, one capture.
     const bool registeredA = RegisterCaptureHotKey(window, kHotkeyActiveWindow, 'A');
     const bool registeredS = RegisterCaptureHotKey(window, kHotkeyWholeScreen, 'S');
-    if (registeredA && registeredS) return {true, true};
+    const bool claimA = claimAlways || !registeredA;
+    const bool claimS = claimAlways || !registeredS;
+    if (!claimA && !claimS) return {true, true};
 
-    m_claim = KeyClaim(!registeredA, !registeredS);
+    m_claim = KeyClaim(claimA, claimS);
     const bool hooked = StartHookThread();
     if (hooked) {
         // Without it a hook that Windows removed goes unnoticed until the next unlock or
@@ -103,7 +109,7 @@ DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
             // Removed first, so that no key meets two of ours; the new one has seen no key
             // go down.
             hook.reset();
-            self->m_claim.ForgetAll();
+            self->m_claim.ForgetAll(IsDown(VK_LWIN) || IsDown(VK_RWIN));
             hook.reset(SetHook());
             continue;
         }
@@ -112,12 +118,12 @@ DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
     return 0;
 }
 
-void CaptureHotkeys::OnRawInput(HRAWINPUT input, DWORD eventTime) {
+void CaptureHotkeys::OnRawInput(HRAWINPUT input) {
     RAWINPUT data;
     UINT size = sizeof(data);
     if (::GetRawInputData(input, RID_INPUT, &data, &size, sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1) &&
         data.header.dwType == RIM_TYPEKEYBOARD && !(data.data.keyboard.Flags & RI_KEY_BREAK) &&
-        m_watch.OnRawKeyDown(eventTime)) {
+        m_watch.OnRawKeyDown((HIWORD(::GetQueueStatus(QS_RAWINPUT)) & QS_RAWINPUT) != 0)) {
         SetHookAnew();
     }
 }
@@ -133,11 +139,11 @@ void CaptureHotkeys::SetHookAnew() {
 LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && g_hookOwner) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        g_hookOwner->m_watch.OnHookCall(key->time);
         const bool up = (key->flags & LLKHF_UP) != 0;
+        if (!up) g_hookOwner->m_watch.OnHookKeyDown();
         KeyClaim& claim = g_hookOwner->m_claim;
         if (!up && (key->vkCode == 'A' || key->vkCode == 'S')) {
-            claim.ForgetReleasedModifiers(IsDown(VK_LWIN) || IsDown(VK_RWIN), IsDown(VK_SHIFT),
+            claim.TakeModifiers(IsDown(VK_LWIN) || IsDown(VK_RWIN), IsDown(VK_SHIFT),
                                           IsDown(VK_CONTROL), IsDown(VK_MENU));
         }
         const KeyVerdict verdict = claim.OnKey(key->vkCode, up);

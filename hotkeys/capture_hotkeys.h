@@ -1,7 +1,8 @@
 // Windows key + A and + S for the main window. Registered with RegisterHotKey wherever the
-// system allows; where it refuses a combination (the Windows 10 and 11 shell holds both for
-// itself), claimed with a low-level keyboard hook instead. The window receives WM_HOTKEY with
-// identifier 100 or 200 either way.
+// system allows, and claimed with a low-level keyboard hook where it refuses a combination,
+// or always where the shell may act on a key it let us register (Windows 10 and 11: their
+// shell holds both for itself, and a registration that succeeds there does not keep a press
+// from the shell). The window receives WM_HOTKEY with identifier 100 or 200 either way.
 #pragma once
 
 #include <windows.h>
@@ -25,8 +26,9 @@ public:
     CaptureHotkeys(const CaptureHotkeys&) = delete;
     CaptureHotkeys& operator=(const CaptureHotkeys&) = delete;
 
-    // Registers both keys on `window` and hooks the keyboard for those the system refused.
-    WorkingHotkeys Start(HWND window);
+    // Registers both keys on `window` and hooks the keyboard for those the system refused, or
+    // for both with `claimAlways`.
+    WorkingHotkeys Start(HWND window, bool claimAlways);
 
     // Unhooks and ends the hook's thread, if there is one. The registrations end with the
     // window, as they always have.
@@ -41,7 +43,7 @@ public:
 
     // WM_INPUT to the window, which receives raw keyboard input while the hook is set: sets
     // the hook anew when it shows that the hook missed keys.
-    void OnRawInput(HRAWINPUT input, DWORD eventTime);
+    void OnRawInput(HRAWINPUT input);
 
 private:
     static DWORD WINAPI HookThread(void* parameter);

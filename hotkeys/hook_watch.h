@@ -1,12 +1,22 @@
 // Notices a keyboard hook that Windows no longer calls. Windows removes a low-level hook that
-// keeps missing its time-out, without a word. Raw input reports every key-down as well, so a
-// hook that is still set has been called for an event at least as new as one key-down by
-// the time the next is reported; if not, it missed that key. The hook's thread reports its
-// calls, the user-interface thread the raw key-downs, each with the event's time (whichever
-// thread runs first for one event). Event times only, no Windows calls, so that tables of
-// events can test the rule.
+// keeps missing its time-out, without a word. Raw input reports every key-down as well, after
+// the low-level hooks have been called for it, so a hook that is still set has been called for
+// at least as many key-downs as raw input has reported; two reported key-downs more than the
+// hook saw mean that it is gone. Key-downs are counted, not matched by their time: the times
+// of injected keys are the sender's choice (remote-control tools set them), and nothing says
+// that the hook's event time and raw input's message time agree.
+//
+// The hook may see more key-downs than raw input reports: Windows reports none that a hook
+// swallowed (ours takes the claimed presses), and key-downs not yet read from the queue of a
+// busy user-interface thread are still to come. Once no raw input waits, whatever lead the hook
+// has is of the first kind, and is forgotten, so that a hook gone after many such keys is still
+// noticed at the second key-down after.
+//
+// The hook's thread reports its calls, the user-interface thread the raw key-downs. No
+// Windows calls, so that tables of events can test the rule.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -14,26 +24,30 @@ namespace tavelin {
 
 class HookWatch {
 public:
-    // The hook was called for a key event of this time (the hook's thread).
-    void OnHookCall(std::uint32_t eventTime) { m_lastHookCall.store(eventTime); }
+    // The hook was called for a key-down (the hook's thread).
+    void OnHookKeyDown() { m_hookKeyDowns.fetch_add(1, std::memory_order_relaxed); }
 
-    // Raw input reported a key-down of this time (the user-interface thread). True when the
-    // hook missed the key-down before, and is to be set anew.
-    bool OnRawKeyDown(std::uint32_t eventTime) {
-        const std::uint32_t lastHookCall = m_lastHookCall.load();
-        // In a difference, so that the tick count may wrap around.
-        const bool missed =
-            m_anyKeyDown && static_cast<std::int32_t>(lastHookCall - m_previousKeyDown) < 0;
-        m_anyKeyDown = true;
-        // Once it is set anew, the hook has had no chance at the key that showed the miss.
-        m_previousKeyDown = missed ? lastHookCall : eventTime;
-        return missed;
+    // Raw input reported a key-down (the user-interface thread); `moreWaiting` when further
+    // raw input waits in the thread's queue. True when the hook missed keys, and is to be set
+    // anew.
+    bool OnRawKeyDown(bool moreWaiting) {
+        const std::uint32_t hookKeyDowns = m_hookKeyDowns.load(std::memory_order_relaxed);
+        // In a difference, so that the count may wrap around.
+        m_lead += static_cast<std::int32_t>(hookKeyDowns - m_hookKeyDownsSeen) - 1;
+        m_hookKeyDownsSeen = hookKeyDowns;
+        if (m_lead < -1) {
+            // Set anew, the hook has had no chance at the keys that showed the miss.
+            m_lead = 0;
+            return true;
+        }
+        if (!moreWaiting) m_lead = std::min(m_lead, std::int64_t{0});
+        return false;
     }
 
 private:
-    std::atomic<std::uint32_t> m_lastHookCall{0};
-    std::uint32_t m_previousKeyDown = 0;
-    bool m_anyKeyDown = false;
+    std::atomic<std::uint32_t> m_hookKeyDowns{0};
+    std::uint32_t m_hookKeyDownsSeen = 0;
+    std::int64_t m_lead = 0;  // key-downs the hook saw beyond those raw input reported
 };
 
 }  // namespace tavelin

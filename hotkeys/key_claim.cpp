@@ -41,14 +41,30 @@ unsigned ModifierBit(unsigned virtualKey) {
 KeyClaim::KeyClaim(bool claimActiveWindow, bool claimWholeScreen)
     : m_claimA(claimActiveWindow), m_claimS(claimWholeScreen) {}
 
-void KeyClaim::ForgetReleasedModifiers(bool winDown, bool shiftDown, bool controlDown, bool altDown) {
-    if (!winDown) {
-        m_held &= ~kWin;
-        m_maskDue = false;
+void KeyClaim::TakeModifiers(bool winDown, bool shiftDown, bool controlDown, bool altDown) {
+    const auto take = [this](unsigned bits, bool down, unsigned bitWhenDown) {
+        // A side already known stays as it is; the system's generic answer counts as the left.
+        if (!down) {
+            m_held &= ~bits;
+        } else if (!Held(bits)) {
+            m_held |= bitWhenDown;
+        }
+    };
+    take(kWin, winDown, kLeftWin);
+    take(kShift, shiftDown, kShift);
+    take(kControl, controlDown, kControl);
+    take(kAlt, altDown, kAlt);
+    if (!winDown) m_maskDue = false;
+}
+
+void KeyClaim::ForgetAll(bool winDown) {
+    const unsigned claimedHeld = m_held & (kClaimedA | kClaimedS);
+    const bool maskDue = m_maskDue;
+    *this = KeyClaim(m_claimA, m_claimS);
+    if (winDown) {
+        m_held = claimedHeld;
+        m_maskDue = maskDue;
     }
-    if (!shiftDown) m_held &= ~kShift;
-    if (!controlDown) m_held &= ~kControl;
-    if (!altDown) m_held &= ~kAlt;
 }
 
 KeyVerdict KeyClaim::OnKey(unsigned virtualKey, bool keyUp) {

@@ -30,13 +30,17 @@ public:
 
     KeyVerdict OnKey(unsigned virtualKey, bool keyUp);
 
-    // Forgets modifiers that the system says are up. A hook never sees some releases: the
+    // Takes the modifiers as the system says they are. A hook never sees some releases: the
     // Windows key's of Windows key + L and the Ctrl and Alt of Ctrl+Alt+Del come up on the
-    // secure desktop. Held on to, the first would make a plain S capture after the unlock.
-    void ForgetReleasedModifiers(bool winDown, bool shiftDown, bool controlDown, bool altDown);
+    // secure desktop; held on to, the first would make a plain S capture after the unlock.
+    // And a hook set anew has not seen the presses of keys the user still holds: without
+    // them, Windows key + S with the Windows key down from before would go to the shell.
+    void TakeModifiers(bool winDown, bool shiftDown, bool controlDown, bool altDown);
 
-    // Forgets every key held: a hook set anew has seen none of them.
-    void ForgetAll() { *this = KeyClaim(m_claimA, m_claimS); }
+    // For a hook set anew, which has seen none of the keys held. While a Windows key is down,
+    // a press taken before is still the user's: its release is still to be swallowed and the
+    // mask key still due when the Windows key comes up.
+    void ForgetAll(bool winDown);
 
 private:
     bool Held(unsigned bits) const { return (m_held & bits) != 0; }

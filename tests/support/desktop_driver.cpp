@@ -159,18 +159,19 @@ void Send(std::vector<INPUT> inputs) {
     ::Sleep(50);
 }
 
-INPUT Key(WORD key, bool up) {
+INPUT Key(WORD key, bool up, DWORD time = 0) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    input.ki.time = time;
     return input;
 }
 }  // namespace
 
 void SendKeys(const std::vector<KeyStroke>& strokes) {
     std::vector<INPUT> inputs;
-    for (const KeyStroke& stroke : strokes) inputs.push_back(Key(stroke.key, stroke.up));
+    for (const KeyStroke& stroke : strokes) inputs.push_back(Key(stroke.key, stroke.up, stroke.time));
     Send(inputs);
 }
 

@@ -61,10 +61,12 @@ HWND OpenFolderPicker(const TavelinProcess& app, HWND settings);
 std::wstring ControlText(HWND dialog, int id);
 void SetControlText(HWND dialog, int id, const std::wstring& text);
 
-// Key strokes sent in one SendInput call, in order.
+// Key strokes sent in one SendInput call, in order; with a time, the event carries that time
+// instead of the system's, as remote-control tools send keys.
 struct KeyStroke {
     WORD key;
     bool up;
+    DWORD time = 0;
 };
 void SendKeys(const std::vector<KeyStroke>& strokes);
 // Windows key + `key`, pressed and released through SendInput.

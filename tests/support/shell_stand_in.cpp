@@ -70,14 +70,16 @@ ShellStandIn::ShellStandIn(bool holdA, bool holdS)
               };
               const bool heldA = !holdA || ::RegisterHotKey(nullptr, 1, MOD_WIN, 'A');
               const bool heldS = !holdS || ::RegisterHotKey(nullptr, 2, MOD_WIN, 'S');
-              return heldA && heldS &&
-                     ::SetWindowsHookExW(WH_KEYBOARD_LL, kObservers[m_slot], ::GetModuleHandleW(nullptr), 0);
+              m_hook = ::SetWindowsHookExW(WH_KEYBOARD_LL, kObservers[m_slot], ::GetModuleHandleW(nullptr), 0);
+              return heldA && heldS && m_hook;
           },
           [this](const MSG& message) {
               std::lock_guard<std::mutex> lock(m_lock);
               if (message.message == WM_HOTKEY) ++m_hotkeys[message.wParam == 1 ? 0 : 1];
           },
           [this] {
+              // Wine keeps calling the hook of a thread that has ended, and waits for it in vain.
+              ::UnhookWindowsHookEx(m_hook);
               ::UnregisterHotKey(nullptr, 1);
               ::UnregisterHotKey(nullptr, 2);
               g_seeKey[m_slot] = nullptr;

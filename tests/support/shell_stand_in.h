@@ -47,6 +47,7 @@ private:
     std::string m_keys;
     int m_hotkeys[2] = {};
     int m_slot = 0;
+    HHOOK m_hook = nullptr;
     LoopThread m_loop;  // last: its thread uses the members above
 };
 std::string KeyText(DWORD virtualKey, bool up);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "hotkeys/hook_watch.h"
@@ -72,12 +73,12 @@ TEST(KeyClaim, PassesEverythingElseUntouched) {
     }
 }
 
-TEST(KeyClaim, ForgetsReleasesItNeverSaw) {
+TEST(KeyClaim, TakesTheModifiersAsTheSystemHasThem) {
     // Windows key + L: the Windows key comes up on the lock screen, out of the hook's sight.
     KeyClaim claim(true, true);
     EXPECT_TRUE(claim.OnKey(VK_LWIN, false) == kPass);
     EXPECT_TRUE(claim.OnKey('L', false) == kPass);
-    claim.ForgetReleasedModifiers(false, false, false, false);
+    claim.TakeModifiers(false, false, false, false);
     EXPECT_TRUE(claim.OnKey('S', false) == kPass) << "a plain S after the unlock";
     EXPECT_TRUE(claim.OnKey('S', true) == kPass);
     // Ctrl+Alt+Del: Ctrl and Alt come up on the secure desktop.
@@ -86,14 +87,30 @@ TEST(KeyClaim, ForgetsReleasesItNeverSaw) {
     afterSecureDesktop.OnKey(VK_LMENU, false);
     afterSecureDesktop.OnKey(VK_DELETE, false);
     afterSecureDesktop.OnKey(VK_RWIN, false);
-    afterSecureDesktop.ForgetReleasedModifiers(true, false, false, false);
+    afterSecureDesktop.TakeModifiers(true, false, false, false);
     EXPECT_TRUE(afterSecureDesktop.OnKey('A', false) == kCaptureWindow);
-    // Only what is up is forgotten.
     KeyClaim held(true, true);
     held.OnKey(VK_LSHIFT, false);
     held.OnKey(VK_LWIN, false);
-    held.ForgetReleasedModifiers(true, true, false, false);
+    held.TakeModifiers(true, true, false, false);
     EXPECT_TRUE(held.OnKey('S', false) == kPass) << "Shift is still down";
+}
+
+// A hook set anew in the middle of a press: while the Windows key is down, the press's repeats
+// and release stay taken and the mask due.
+TEST(KeyClaim, AHookSetAnewKeepsThePressTheUserHolds) {
+    KeyClaim claim(true, true);
+    claim.OnKey(VK_RWIN, false);
+    claim.OnKey('A', false);
+    claim.ForgetAll(true);
+    claim.TakeModifiers(true, false, false, false);
+    Play(claim, {{'A', false, kSwallow}, {'A', true, kSwallow}, {VK_RWIN, true, kMaskThenPass},
+                 {VK_LWIN, false, kPass}, {VK_LWIN, true, kPass}});
+    // Set anew once the Windows key is up: nothing of the press is left.
+    claim.OnKey(VK_LWIN, false);
+    claim.OnKey('A', false);
+    claim.ForgetAll(false);
+    Play(claim, {{'A', true, kPass}, {VK_LWIN, false, kPass}, {VK_LWIN, true, kPass}});
 }
 
 TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
@@ -103,24 +120,19 @@ TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
     });
 }
 
-// Events by time: 'h' the hook was called, 'r' raw input reported a key-down, 'R' one that
-// shows the hook missed the key-down before.
-TEST(HookWatch, SetsTheHookAnewWhenItMissedAKeyDown) {
-    // Times count from just before the tick count wraps around, at 0x100.
-    const std::vector<std::pair<char, uint32_t>> events{
-        {'h', 10}, {'r', 10}, {'h', 20}, {'r', 20},
-        {'r', 30}, {'h', 30}, {'r', 40}, {'h', 40},  // raw input first: the hook's call comes later
-        {'r', 50}, {'R', 60},                        // the hook missed 50
-        {'r', 70}, {'R', 80},                        // set anew, and missed 70 again
-        {'h', 0xF0}, {'r', 0xF0}, {'h', 0x105}, {'r', 0x105}, {'r', 0x110}, {'R', 0x120},
-    };
+// Events in order: 'h' the hook was called for a key-down; raw input reported a key-down, 'r'
+// the last one waiting, 'w' with more waiting behind it, 'R' one that shows the hook missed keys.
+TEST(HookWatch, SetsTheHookAnewWhenItMissedKeyDowns) {
     HookWatch watch;
+    const std::string events = "hrhrhhhwwr"  // the thread was busy: the key-downs waited
+                               "hhrrR"       // swallowed ones are forgotten, and the hook is gone
+                               "rR"          // set anew, and gone again
+                               "hrhr";
     for (size_t i = 0; i < events.size(); ++i) {
-        const uint32_t time = 0xFFFFFF00u + events[i].second;
-        if (events[i].first == 'h') {
-            watch.OnHookCall(time);
+        if (events[i] == 'h') {
+            watch.OnHookKeyDown();
         } else {
-            EXPECT_EQ(watch.OnRawKeyDown(time), events[i].first == 'R') << "event " << i;
+            EXPECT_EQ(watch.OnRawKeyDown(events[i] == 'w'), events[i] == 'R') << "event " << i;
         }
     }
 }
