@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "capture/image_rules.h"
+#include "capture/new_file.h"
 #include "framework/gdiplus_flat.h"
 
 namespace tavelin {
@@ -39,9 +40,10 @@ public:
         if (m_started) return true;
         // Background thread left on: GDI+ then runs its own notification thread, and the
         // program need not pump GDI+'s hook calls itself.
+        const gdiplus::FlatApi* gdip = gdiplus::Flat();
         const gdiplus::GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
         ULONG_PTR token = 0;
-        if (::GdiplusStartup(&token, &input, nullptr) != kOk) return false;
+        if (!gdip || gdip->Startup(&token, &input, nullptr) != kOk) return false;
         m_token = token;
         m_started = true;
         ++m_startups;
@@ -78,7 +80,7 @@ private:
     };
 
     void Shutdown() {
-        ::GdiplusShutdown(m_token);
+        gdiplus::Flat()->Shutdown(m_token);
         m_token = 0;
         m_started = false;
         ++m_shutdowns;
@@ -102,16 +104,16 @@ std::unique_ptr<uint8_t[]> AllocateBytes(size_t bytes) {
 }
 
 // Sets the DIB's colour table from an indexed picture's palette.
-HRESULT CopyPalette(gdiplus::GpBitmap* decoded, HBITMAP dib) {
+HRESULT CopyPalette(const gdiplus::FlatApi* gdip, gdiplus::GpBitmap* decoded, HBITMAP dib) {
     INT size = 0;
-    if (::GdipGetImagePaletteSize(decoded, &size) != kOk ||
+    if (gdip->GetImagePaletteSize(decoded, &size) != kOk ||
         size < static_cast<INT>(offsetof(gdiplus::ColorPalette, Entries))) {
         return E_FAIL;  // no palette at all: its count is 0
     }
     const std::unique_ptr<uint8_t[]> buffer = AllocateBytes(static_cast<size_t>(size));
     if (!buffer) return E_OUTOFMEMORY;
     auto* palette = reinterpret_cast<gdiplus::ColorPalette*>(buffer.get());
-    if (::GdipGetImagePalette(decoded, palette, size) != kOk) return E_FAIL;
+    if (gdip->GetImagePalette(decoded, palette, size) != kOk) return E_FAIL;
     // The count is checked against the block too: a count the block cannot hold would read
     // past its end.
     const size_t room = (static_cast<size_t>(size) - offsetof(gdiplus::ColorPalette, Entries)) /
@@ -127,6 +129,20 @@ HRESULT CopyPalette(gdiplus::GpBitmap* decoded, HBITMAP dib) {
     const unique_select selected(dc.get(), dib);
     ::SetDIBColorTable(dc.get(), 0, palette->Count, table);
     return S_OK;
+}
+
+// The encoded bytes into a new file at `path`, whole, or no file at all.
+HRESULT WriteEncoded(const wchar_t* path, HGLOBAL memory, DWORD bytes, const std::function<bool()>& nameTaken) {
+    unique_hfile file = CreateNewFile(path, GENERIC_WRITE, nameTaken);
+    if (!file) return ::GetLastError() == ERROR_FILE_EXISTS ? HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) : E_FAIL;
+    const void* data = ::GlobalLock(memory);
+    const bool written = data && WriteAll(file.get(), data, bytes);
+    if (data) ::GlobalUnlock(memory);
+    if (written && file.close_checked()) return S_OK;
+    // A cut JPEG is no picture, and the file is this save's own.
+    file.reset();
+    ::DeleteFileW(path);
+    return E_FAIL;
 }
 
 }  // namespace
@@ -150,18 +166,19 @@ void CImage::Destroy() {
 HRESULT CImage::Load(const wchar_t* path) {
     Destroy();
     if (!g_codecGuard.EnsureStarted()) return E_FAIL;
+    const gdiplus::FlatApi* gdip = gdiplus::Flat();
 
     gdiplus::GpBitmap* rawDecoded = nullptr;
-    const gdiplus::Status decodedStatus = ::GdipCreateBitmapFromFile(path, &rawDecoded);
+    const gdiplus::Status decodedStatus = gdip->CreateBitmapFromFile(path, &rawDecoded);
     const unique_gpbitmap decoded(rawDecoded);
     if (decodedStatus != kOk || !decoded) return E_FAIL;
 
     INT format = 0;
     UINT decodedWidth = 0;
     UINT decodedHeight = 0;
-    ::GdipGetImagePixelFormat(decoded.get(), &format);
-    ::GdipGetImageWidth(decoded.get(), &decodedWidth);
-    ::GdipGetImageHeight(decoded.get(), &decodedHeight);
+    gdip->GetImagePixelFormat(decoded.get(), &format);
+    gdip->GetImageWidth(decoded.get(), &decodedWidth);
+    gdip->GetImageHeight(decoded.get(), &decodedHeight);
     const DibChoice choice = ChooseDib(format);
 
     // A size beyond a LONG would turn negative in the header, and a negative height asks for
@@ -196,14 +213,14 @@ HRESULT CImage::Load(const wchar_t* path) {
     uint8_t* topRow = static_cast<uint8_t*>(section.dsBm.bmBits) + stride * (height - 1);
 
     if (IsIndexedFormat(format)) {
-        const HRESULT copied = CopyPalette(decoded.get(), dib.get());
+        const HRESULT copied = CopyPalette(gdip, decoded.get(), dib.get());
         if (FAILED(copied)) return copied;
     }
 
     if (choice.format == format) {
         const gdiplus::GpRect whole{0, 0, width, height};
         gdiplus::BitmapData data{};
-        if (::GdipBitmapLockBits(decoded.get(), &whole, gdiplus::kImageLockModeRead, format,
+        if (gdip->BitmapLockBits(decoded.get(), &whole, gdiplus::kImageLockModeRead, format,
                                  &data) != kOk) {
             return E_OUTOFMEMORY;
         }
@@ -215,15 +232,15 @@ HRESULT CImage::Load(const wchar_t* path) {
             source += data.Stride;
             target += pitch;
         }
-        ::GdipBitmapUnlockBits(decoded.get(), &data);
+        gdip->BitmapUnlockBits(decoded.get(), &data);
     } else {
         gdiplus::GpBitmap* rawOverlay = nullptr;
-        ::GdipCreateBitmapFromScan0(width, height, pitch, choice.format, topRow, &rawOverlay);
+        gdip->CreateBitmapFromScan0(width, height, pitch, choice.format, topRow, &rawOverlay);
         const unique_gpbitmap overlay(rawOverlay);
         gdiplus::GpGraphics* rawGraphics = nullptr;
-        if (overlay) ::GdipGetImageGraphicsContext(overlay.get(), &rawGraphics);
+        if (overlay) gdip->GetImageGraphicsContext(overlay.get(), &rawGraphics);
         const unique_gpgraphics graphics(rawGraphics);
-        if (graphics) ::GdipDrawImageI(graphics.get(), decoded.get(), 0, 0);
+        if (graphics) gdip->DrawImageI(graphics.get(), decoded.get(), 0, 0);
     }
 
     m_bitmap = std::move(dib);
@@ -236,16 +253,17 @@ HRESULT CImage::Load(const wchar_t* path) {
     return S_OK;
 }
 
-HRESULT CImage::Save(const wchar_t* path, REFGUID fileType) const {
+HRESULT CImage::Save(const wchar_t* path, REFGUID fileType, const std::function<bool()>& nameTaken) const {
     if (!g_codecGuard.EnsureStarted()) return E_FAIL;
+    const gdiplus::FlatApi* gdip = gdiplus::Flat();
 
     UINT count = 0;
     UINT bytes = 0;
-    if (::GdipGetImageEncodersSize(&count, &bytes) != kOk) return E_FAIL;
+    if (gdip->GetImageEncodersSize(&count, &bytes) != kOk) return E_FAIL;
     const std::unique_ptr<uint8_t[]> buffer = AllocateBytes(bytes);
     if (!buffer) return E_OUTOFMEMORY;
     auto* encoders = reinterpret_cast<gdiplus::ImageCodecInfo*>(buffer.get());
-    if (::GdipGetImageEncoders(count, bytes, encoders) != kOk) return E_FAIL;
+    if (gdip->GetImageEncoders(count, bytes, encoders) != kOk) return E_FAIL;
 
     const CLSID* encoder = nullptr;
     if (IsEqualGUID(fileType, GUID_NULL)) {
@@ -268,15 +286,26 @@ HRESULT CImage::Save(const wchar_t* path, REFGUID fileType) const {
     gdiplus::GpBitmap* rawWrapper = nullptr;
     if (m_hasAlpha) {
         // Made from the handle, GDI+ would read a 32-bit DIB as RGB and drop the alpha.
-        ::GdipCreateBitmapFromScan0(m_width, m_height, m_pitch, kPixelFormat32bppARGB,
+        gdip->CreateBitmapFromScan0(m_width, m_height, m_pitch, kPixelFormat32bppARGB,
                                     const_cast<uint8_t*>(m_bits), &rawWrapper);
     } else {
-        ::GdipCreateBitmapFromHBITMAP(m_bitmap.get(), nullptr, &rawWrapper);
+        gdip->CreateBitmapFromHBITMAP(m_bitmap.get(), nullptr, &rawWrapper);
     }
     const unique_gpbitmap wrapper(rawWrapper);
     if (!wrapper) return E_FAIL;
-    if (::GdipSaveImageToFile(wrapper.get(), path, encoder, nullptr) != kOk) return E_FAIL;
-    return S_OK;
+    // Encoded in memory, then written into a file created for it. GDI+ saving to a path
+    // truncates whatever file it finds there, and leaves a cut one behind when the disk fills.
+    IStream* rawStream = nullptr;
+    if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &rawStream))) return E_OUTOFMEMORY;
+    const unique_istream stream(rawStream);
+    STATSTG encoded{};
+    HGLOBAL memory = nullptr;
+    if (gdip->SaveImageToStream(wrapper.get(), stream.get(), encoder, nullptr) != kOk ||
+        FAILED(stream.get()->Stat(&encoded, STATFLAG_NONAME)) || encoded.cbSize.QuadPart > MAXDWORD ||
+        FAILED(::GetHGlobalFromStream(stream.get(), &memory))) {
+        return E_FAIL;
+    }
+    return WriteEncoded(path, memory, static_cast<DWORD>(encoded.cbSize.QuadPart), nameTaken);
 }
 
 }  // namespace tavelin

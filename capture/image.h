@@ -7,6 +7,7 @@
 #include <cguid.h>  // GUID_NULL
 
 #include <cstdint>
+#include <functional>
 
 #include "framework/unique_handles.h"
 
@@ -25,10 +26,14 @@ public:
     // picture as if the load had worked.
     HRESULT Load(const wchar_t* path);
 
-    // Encodes the picture into the file. GUID_NULL chooses the encoder by the extension of
-    // the path; any other value chooses the encoder of that file format. No encoder
-    // parameters: quality and the rest are the encoder's defaults.
-    HRESULT Save(const wchar_t* path, REFGUID fileType = GUID_NULL) const;
+    // Encodes the picture into a file created for it where no file stands, whole or not at
+    // all. GUID_NULL chooses the encoder by the extension of the path; any other value
+    // chooses the encoder of that file format. No encoder parameters: quality and the rest
+    // are the encoder's defaults. Where a file stands under the name, `nameTaken` may write
+    // another name into path's buffer and return true to have it tried; without it, or when
+    // names keep being taken, the result is HRESULT_FROM_WIN32(ERROR_FILE_EXISTS).
+    HRESULT Save(const wchar_t* path, REFGUID fileType = GUID_NULL,
+                 const std::function<bool()>& nameTaken = {}) const;
 
     bool IsNull() const { return !m_bitmap; }
     HBITMAP GetHandle() const { return m_bitmap.get(); }

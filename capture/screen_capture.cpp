@@ -6,6 +6,7 @@
 
 #include "capture/bmp_layout.h"
 #include "capture/capture_rect.h"
+#include "capture/new_file.h"
 #include "framework/message_box.h"
 #include "settings/settings_store.h"
 
@@ -15,13 +16,17 @@ CScreenCapture g_screenCapture;
 
 namespace {
 
+// Every message of a capture is topmost: where the keyboard hook took the key, Tavelin did not
+// get the last input, and Windows may refuse its box the foreground; with no taskbar button,
+// the box would wait unseen behind the user's window. System-modal is application-modal with
+// the box topmost, which Wine honours where it ignores MB_TOPMOST.
+constexpr UINT kCaptureMessage = MB_TOPMOST | MB_SYSTEMMODAL;
+
 // Numbers count captures within one run, from 1.
 int g_nextCaptureNumber = 1;
 
 constexpr size_t kFolderChars = 255;
 constexpr size_t kBaseNameChars = 100;
-// Names to try when files keep appearing under the chosen one.
-constexpr int kNameAttempts = 100;
 
 // A stored folder or name too long for its buffer is not cut (a cut path names some other
 // folder); the capture falls back to the default instead. So does a missing or empty folder,
@@ -87,29 +92,15 @@ BmpWriteResult WriteBmpFile(HBITMAP bitmap, HDC deviceContext, const wchar_t* fi
     header->biClrUsed = content.clrUsed;
     header->biSizeImage = content.sizeImage;
 
-    // Only where no file stands: a file that took the name after the capture chose it is
-    // someone else's, and is neither written over nor, later, deleted. The caller may put
-    // another name in its place, as often as files keep appearing, up to a limit.
-    unique_hfile file;
-    for (int attempt = 1; !file; ++attempt) {
-        file.reset(::CreateFileW(filePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-        const DWORD error = ::GetLastError();
-        const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-        if (!file && (!taken || attempt == kNameAttempts || !nameTaken || !nameTaken())) {
-            return NotCreated(L"Could not create file for writing");
-        }
-    }
+    // A file that took the name after the capture chose it is someone else's, and is neither
+    // written over nor, later, deleted.
+    unique_hfile file = CreateNewFile(filePath, GENERIC_READ | GENERIC_WRITE, nameTaken);
+    if (!file) return NotCreated(L"Could not create file for writing");
 
     const auto fileHeader = EncodeFileHeader(content.clrUsed, content.sizeImage);
-    // A full disk can take part of a block and report success: the count counts too.
-    auto writeAll = [&](const void* data, DWORD bytes) {
-        DWORD written = 0;
-        return ::WriteFile(file.get(), data, bytes, &written, nullptr) && written == bytes;
-    };
-    if (!writeAll(fileHeader.data(), kFileHeaderBytes) ||
-        !writeAll(header, kInfoHeaderBytes + 4 * content.clrUsed) ||
-        !writeAll(pixels.get(), content.sizeImage)) {
+    if (!WriteAll(file.get(), fileHeader.data(), kFileHeaderBytes) ||
+        !WriteAll(file.get(), header, kInfoHeaderBytes + 4 * content.clrUsed) ||
+        !WriteAll(file.get(), pixels.get(), content.sizeImage)) {
         return {BmpWrite::Partial, L"Could not write in to file"};
     }
     // Every block was handed over: the file is as whole as the system let it be, and is
@@ -133,7 +124,7 @@ BmpWrite CScreenCapture::writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar
     // Every block and the file are released before the box goes up, so that nothing is held
     // for as long as the user leaves it open.
     const BmpWriteResult result = WriteBmpFile(bitmap, deviceContext, filePath, nameTaken);
-    if (result.failure) AfxMessageBox(result.failure, MB_OK, 0);
+    if (result.failure) AfxMessageBox(result.failure, MB_OK | kCaptureMessage, 0);
     return result.outcome;
 }
 
@@ -193,7 +184,16 @@ void CScreenCapture::LoadTemporaryBmp(CaptureJob& job) {
 }
 
 void CScreenCapture::SaveJpeg(CaptureJob& job) {
-    if (job.image) job.jpegSaved = SUCCEEDED(job.image->Save(job.jpgName, GUID_NULL));
+    if (!job.image) return;
+    // A file that appears under the JPEG's name moves the JPEG on to the next free number, as
+    // one under the BMP's does; the temporary BMP keeps its name and goes as usual.
+    job.jpegSaved = SUCCEEDED(job.image->Save(job.jpgName, GUID_NULL, [&] {
+        wchar_t bmpName[kCaptureNameChars];
+        std::wcscpy(bmpName, job.bmpName);
+        ReserveNames(job);
+        std::wcscpy(job.bmpName, bmpName);
+        return true;
+    }));
 }
 
 void CScreenCapture::DeleteAndRelease(CaptureJob& job) {
@@ -202,14 +202,13 @@ void CScreenCapture::DeleteAndRelease(CaptureJob& job) {
 
     const bool ownBmp = job.bmpWritten == BmpWrite::Whole || job.bmpWritten == BmpWrite::Partial;
     // A whole BMP is the capture itself until a JPEG holds it: it goes only once the JPEG is
-    // saved. Whatever a failed save left under the JPEG name is this capture's own (the name
-    // was free when the number was taken) and no picture.
+    // saved. A failed save has taken away whatever it made itself; what stands under the
+    // JPEG's name is not the capture's.
     const bool keepBmp = job.bmpWritten == BmpWrite::Whole && !job.jpegSaved;
     if (ownBmp && !keepBmp) ::DeleteFileW(job.bmpName);
-    if (ownBmp && !job.jpegSaved) ::DeleteFileW(job.jpgName);
     if (keepBmp) {
         const std::wstring text = std::wstring(L"Could not save the JPEG file. The capture was kept as ") + job.bmpName;
-        AfxMessageBox(text.c_str(), MB_OK, 0);
+        AfxMessageBox(text.c_str(), MB_OK | kCaptureMessage, 0);
     }
 }
 

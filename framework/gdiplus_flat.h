@@ -1,9 +1,15 @@
 // The entries of GDI+'s flat interface that Tavelin uses, declared as gdiplus.dll exports
 // them. MinGW's own GDI+ headers pull in the C++ wrapper classes, which do not build cleanly
 // with our warnings as errors; these few declarations are all the program needs.
+//
+// gdiplus is no KnownDLL on Windows 7: imported, it would be taken from the program's folder
+// before the program's first line runs. The program reaches the functions through Flat(),
+// looked up at the first use from the system folder, and never by name; the declarations
+// give their types (the benchmark and the tests link gdiplus and call them by name).
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>  // IStream
 
 #include <cstdint>
 
@@ -97,4 +103,37 @@ int WINAPI GdipGetImageEncoders(UINT count, UINT size, tavelin::gdiplus::ImageCo
 int WINAPI GdipSaveImageToFile(tavelin::gdiplus::GpImage* image, const WCHAR* file,
                                const CLSID* encoder,
                                const tavelin::gdiplus::EncoderParameters* parameters);
+int WINAPI GdipSaveImageToStream(tavelin::gdiplus::GpImage* image, IStream* stream,
+                                 const CLSID* encoder,
+                                 const tavelin::gdiplus::EncoderParameters* parameters);
 }
+
+namespace tavelin::gdiplus {
+
+struct FlatApi {
+    decltype(&::GdiplusStartup) Startup;
+    decltype(&::GdiplusShutdown) Shutdown;
+    decltype(&::GdipCreateBitmapFromFile) CreateBitmapFromFile;
+    decltype(&::GdipCreateBitmapFromScan0) CreateBitmapFromScan0;
+    decltype(&::GdipCreateBitmapFromHBITMAP) CreateBitmapFromHBITMAP;
+    decltype(&::GdipDisposeImage) DisposeImage;
+    decltype(&::GdipGetImagePixelFormat) GetImagePixelFormat;
+    decltype(&::GdipGetImageWidth) GetImageWidth;
+    decltype(&::GdipGetImageHeight) GetImageHeight;
+    decltype(&::GdipGetImagePaletteSize) GetImagePaletteSize;
+    decltype(&::GdipGetImagePalette) GetImagePalette;
+    decltype(&::GdipBitmapLockBits) BitmapLockBits;
+    decltype(&::GdipBitmapUnlockBits) BitmapUnlockBits;
+    decltype(&::GdipGetImageGraphicsContext) GetImageGraphicsContext;
+    decltype(&::GdipDrawImageI) DrawImageI;
+    decltype(&::GdipDeleteGraphics) DeleteGraphics;
+    decltype(&::GdipGetImageEncodersSize) GetImageEncodersSize;
+    decltype(&::GdipGetImageEncoders) GetImageEncoders;
+    decltype(&::GdipSaveImageToStream) SaveImageToStream;
+};
+
+// GDI+'s functions from gdiplus.dll in the system folder, looked up at the first call; null
+// when the DLL or any of them cannot be had.
+const FlatApi* Flat();
+
+}  // namespace tavelin::gdiplus

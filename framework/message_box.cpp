@@ -45,6 +45,6 @@ int AfxMessageBox(const wchar_t* text, UINT type, UINT /*helpContext*/) {
         if (tavelin::CWnd* main = tavelin::AfxGetMainWnd()) owner = main->m_hWnd;
     }
     UINT flags = type | tavelin::DefaultIconFor(type) | MB_SETFOREGROUND;
-    if (!owner) flags |= MB_TASKMODAL;
+    if (!owner && !(type & MB_MODEMASK)) flags |= MB_TASKMODAL;
     return ::MessageBoxW(owner, text, tavelin::ApplicationTitle(), flags);
 }

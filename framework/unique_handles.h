@@ -133,16 +133,25 @@ struct cotaskmem {
         return true;
     }
 };
-// Codec bitmaps and graphics of GDI+; all must be gone before the codec shuts down.
+struct istream {
+    using pointer = IStream*;
+    static pointer Invalid() { return nullptr; }
+    static bool Close(pointer p) {
+        p->Release();
+        return true;
+    }
+};
+// Codec bitmaps and graphics of GDI+; all must be gone before the codec shuts down. Only made
+// where GDI+ could be had.
 struct gpbitmap {
     using pointer = gdiplus::GpBitmap*;
     static pointer Invalid() { return nullptr; }
-    static bool Close(pointer p) { return ::GdipDisposeImage(p) == gdiplus::kOk; }
+    static bool Close(pointer p) { return gdiplus::Flat()->DisposeImage(p) == gdiplus::kOk; }
 };
 struct gpgraphics {
     using pointer = gdiplus::GpGraphics*;
     static pointer Invalid() { return nullptr; }
-    static bool Close(pointer p) { return ::GdipDeleteGraphics(p) == gdiplus::kOk; }
+    static bool Close(pointer p) { return gdiplus::Flat()->DeleteGraphics(p) == gdiplus::kOk; }
 };
 }  // namespace traits
 
@@ -158,6 +167,7 @@ using unique_handle = unique_any<traits::handle>;    // CloseHandle, null when e
 using unique_hlocal = unique_any<traits::hlocal>;    // LocalFree
 using unique_hglobal = unique_any<traits::hglobal>;  // GlobalFree
 using unique_cotaskmem = unique_any<traits::cotaskmem>;    // CoTaskMemFree
+using unique_istream = unique_any<traits::istream>;        // IStream::Release
 using unique_gpbitmap = unique_any<traits::gpbitmap>;      // GdipDisposeImage
 using unique_gpgraphics = unique_any<traits::gpgraphics>;  // GdipDeleteGraphics
 

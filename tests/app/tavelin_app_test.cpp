@@ -138,6 +138,7 @@ TEST_F(TavelinApp, AFailedWriteIsReportedAndItsNumberNotReused) {
     ASSERT_TRUE(box.window) << "no message for a folder that does not exist";
     EXPECT_EQ(box.caption, L"Tavelin");
     EXPECT_EQ(box.text, L"Could not create file for writing");
+    EXPECT_TRUE(::GetWindowLongPtrW(box.window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "it may be behind the user's window";
     ::PostMessageW(::GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
     EXPECT_TRUE(folder.Names().empty());
@@ -185,10 +186,12 @@ public:
     HWND get() const { return m_window; }
 
     // Focused as a user does it, by a click.
-    bool ClickToFocus() const {
+    // Through the X server once the pointer is X's (see ClickThroughX).
+    bool ClickToFocus(bool throughX = false) const {
         RECT rect;
         ::GetWindowRect(m_window, &rect);
-        test::ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+        const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        throughX ? (void)test::ClickThroughX(centre, 1) : test::ClickAt(centre);
         const bool focused = WaitFor([&] { return ::GetForegroundWindow() == m_window; });
         WaitFor([] { return false; }, 300);  // let it paint
         return focused;
@@ -636,6 +639,7 @@ TEST_F(TavelinApp, ADiskThatFillsUpLosesNoCapture) {
     ASSERT_TRUE(box.window) << "no word of the lost JPEG";
     EXPECT_EQ(box.caption, L"Tavelin");
     EXPECT_EQ(box.text, L"Could not save the JPEG file. The capture was kept as " + roomy + L"\\Shot-1.bmp");
+    EXPECT_TRUE(::GetWindowLongPtrW(box.window, GWL_EXSTYLE) & WS_EX_TOPMOST) << "it may be behind the user's window";
     ::PostMessageW(::GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
     EXPECT_EQ(test::TempFolder::NamesIn(roomy), std::vector<std::wstring>{L"Shot-1.bmp"}) << "no broken JPEG";
@@ -709,15 +713,15 @@ TEST_F(TavelinApp, GivesTheForegroundBackToTheUsersWindow) {
     {
         // Opened from the overflow flyout, with the window the user worked in before above.
         TargetWindow other({600, 20, 900, 320}, RGB(200, 30, 90));
-        ASSERT_TRUE(other.ClickToFocus());
+        ASSERT_TRUE(other.ClickToFocus(true));
         ::SetWindowPos(user.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         TargetWindow flyout({1100, 600, 1300, 700}, RGB(40, 40, 40), L"NotifyIconOverflowWindow", FlyoutProc);
-        ASSERT_TRUE(flyout.ClickToFocus());
+        ASSERT_TRUE(flyout.ClickToFocus(true));
         ASSERT_TRUE(OpenTrayMenu(app));
         test::PressKey(VK_ESCAPE);
         capturesTheUsersWindowAfter("the menu from the overflow flyout", other.get(), 300);
     }
-    ASSERT_TRUE(user.ClickToFocus());
+    ASSERT_TRUE(user.ClickToFocus(true));
 
     // The menu's items: Settings is one down, About.. two.
     auto choose = [](int downs) {

@@ -281,12 +281,28 @@ TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
     ExpectJpegCapture(folder.File(next + L".jpg"), 1366, 768);
     EXPECT_EQ(folder.Names().size(), 2u) << "their file and the capture, no BMP";
 
-    // The JPEG cannot be saved (a folder stands under its name): the whole BMP is kept and
-    // named, and the number is used.
+    // A file takes the JPEG's name while the capture converts: the JPEG moves on as well.
+    CaptureJob moved;
+    ASSERT_TRUE(g_screenCapture.CopyScreen(kScreen, moved));
+    g_screenCapture.ReserveNames(moved);
+    g_screenCapture.WriteTemporaryBmp(moved);
+    g_screenCapture.LoadTemporaryBmp(moved);
+    const std::wstring jpegTaken = moved.jpgName;
+    test::WriteBytes(jpegTaken, theirs);
+    g_screenCapture.SaveJpeg(moved);
+    g_screenCapture.DeleteAndRelease(moved);
+    EXPECT_EQ(test::ReadBytes(jpegTaken), theirs) << "written over or deleted";
+    EXPECT_EQ(NumberOf(moved.jpgName), NumberOf(jpegTaken) + 1);
+    ExpectJpegCapture(moved.jpgName, 1366, 768);
+    EXPECT_EQ(folder.Names().size(), 4u) << "their files and the captures, no BMP";
+
+    // The JPEG cannot be saved (its folder is gone): the whole BMP is kept and named, and the
+    // number is used.
     CaptureJob kept;
     ASSERT_TRUE(g_screenCapture.CopyScreen(kScreen, kept));
     g_screenCapture.ReserveNames(kept);
-    ASSERT_TRUE(::CreateDirectoryW(kept.jpgName, nullptr));
+    const int keptNumber = NumberOf(kept.jpgName);
+    std::wcscpy(kept.jpgName, folder.File(L"gone\\Shot.jpg").c_str());
     test::MessageBoxWatcher boxes;
     g_screenCapture.WriteTemporaryBmp(kept);
     g_screenCapture.LoadTemporaryBmp(kept);
@@ -298,9 +314,8 @@ TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
     EXPECT_TRUE(boxes.Boxes()[0].exclamationIcon);
     const test::DecodedImage bmp = test::DecodeWithGdiplus(kept.bmpName);
     EXPECT_TRUE(bmp.ok && bmp.width == 1366u && bmp.height == 768u) << "the BMP holds the whole capture";
-    ::RemoveDirectoryW(kept.jpgName);
     g_screenCapture.CaptureAndSave(kScreen);
-    EXPECT_EQ(NumberOf(folder.Names().back()), n + 3) << folder.Names().back();
+    EXPECT_TRUE(test::Exists(folder.File(L"Shot-" + std::to_wstring(keptNumber + 1) + L".jpg")));
     EXPECT_EQ(test::HeldResources(), "") << "a capture kept something";
 }
 
