@@ -72,7 +72,8 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     }
 
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    m_smallIcon = LoadSmallAppIcon();
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon.get() : m_hIcon));
 
     m_userWindows.Start();
     g_trayIcon.Create(m_hWnd, kTrayToolTip);

@@ -42,6 +42,7 @@ private:
     void ShowTrayMenu();
 
     HICON m_hIcon;
+    unique_hicon m_smallIcon;  // the caption's, at its own size
     bool m_visible = false;
     CaptureHotkeys m_hotkeys;
     SessionNotification m_sessionNotification;  // while the keyboard hook is set

@@ -56,6 +56,18 @@ std::optional<RECT> CaptureRectForHotkey(int hotkeyId) {
             !IsCloaked(foreground)) {
             rect = VisibleWindowRect(foreground);
         }
+        // Maximised, a window that draws its own frame (browsers, code editors) overhangs its
+        // monitor's work area by a few pixels on each side, in the bounds the DWM reports
+        // too: those strips belong to the monitor beside it or to none. The user sees the
+        // work area.
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        RECT seen{};
+        if (rect && ::IsZoomed(foreground) &&
+            ::GetMonitorInfoW(::MonitorFromWindow(foreground, MONITOR_DEFAULTTONEAREST), &monitor) &&
+            ::IntersectRect(&seen, &*rect, &monitor.rcWork)) {
+            rect = seen;
+        }
     } else if (hotkeyId == kHotkeyWholeScreen) {
         // The primary monitor only, from its top-left corner at (0, 0).
         rect = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};

@@ -99,6 +99,11 @@ struct hhook {
     static pointer Invalid() { return nullptr; }
     static bool Close(pointer p) { return ::UnhookWindowsHookEx(p) != FALSE; }
 };
+struct hicon {
+    using pointer = HICON;
+    static pointer Invalid() { return nullptr; }
+    static bool Close(pointer p) { return ::DestroyIcon(p) != FALSE; }
+};
 struct hwineventhook {
     using pointer = HWINEVENTHOOK;
     static pointer Invalid() { return nullptr; }
@@ -162,6 +167,7 @@ using unique_hkey = unique_any<traits::hkey>;        // RegCloseKey
 using unique_hmenu = unique_any<traits::hmenu>;      // DestroyMenu
 using unique_hhook = unique_any<traits::hhook>;      // UnhookWindowsHookEx
 using unique_hwineventhook = unique_any<traits::hwineventhook>;  // UnhookWinEvent
+using unique_hicon = unique_any<traits::hicon>;      // DestroyIcon
 using unique_hfile = unique_any<traits::hfile>;      // CloseHandle, INVALID_HANDLE_VALUE when empty
 using unique_handle = unique_any<traits::handle>;    // CloseHandle, null when empty
 using unique_hlocal = unique_any<traits::hlocal>;    // LocalFree

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws Tavelin's icon and writes res/Tavelin.ico.
 
-A blue rounded square with white viewfinder corners and an orange shutter dot, at 48, 32, 24
-and 16 pixels, each in 256 colours and in 32-bit colour with alpha. Standard library only;
+A blue rounded square with white viewfinder corners and an orange shutter dot, at 48, 40, 32,
+24, 20 and 16 pixels (the small icon's sizes at 100, 125, 150, 200 and 250 % scaling among
+them), each in 256 colours and in 32-bit colour with alpha. Standard library only;
 the .ico it writes is committed, so the build needs no Python.
 
     python3 res/make_icon.py
@@ -10,7 +11,7 @@ the .ico it writes is committed, so the build needs no Python.
 import os
 import struct
 
-SIZES = (48, 32, 24, 16)
+SIZES = (48, 40, 32, 24, 20, 16)
 SUPERSAMPLE = 4
 
 

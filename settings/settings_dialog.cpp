@@ -69,7 +69,10 @@ BOOL CSettingsDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     wchar_t folder[kFolderChars] = {};
     wchar_t name[kNameChars] = {};
-    if (IsValuePresent(m_runKey.get(), kRunValueName)) m_autoStartCheck.SetCheck(BST_CHECKED);
+    // Ticked only where Windows will start the program at the next logon.
+    if (IsValuePresent(m_runKey.get(), kRunValueName) && !IsStartupTurnedOff()) {
+        m_autoStartCheck.SetCheck(BST_CHECKED);
+    }
     {
         const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
         ReadText(settings.get(), kJpgPathValue, folder);
@@ -114,9 +117,11 @@ void CSettingsDialog::OnSaveAndClose() {
     if (autoStart == BST_CHECKED) {
         wchar_t command[kRunCommandChars];
         if (GetRunCommand(command)) WriteText(m_runKey.get(), kRunValueName, command);
+        ForgetStartupChoice();
         DeleteValue(m_settingsKey.get(), kNoAutoStartValue);
     } else if (autoStart == BST_UNCHECKED) {
         DeleteValue(m_runKey.get(), kRunValueName);
+        ForgetStartupChoice();
         WriteMarker(m_settingsKey.get(), kNoAutoStartValue);
     }
 

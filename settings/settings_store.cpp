@@ -24,6 +24,19 @@ void WriteText(HKEY key, const wchar_t* name, const wchar_t* text) {
     ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
 }
 
+bool IsStartupTurnedOff() {
+    const unique_hkey approved = OpenUserKey(kStartupApprovedKeyPath);
+    BYTE data[64] = {};
+    DWORD bytes = sizeof(data);
+    return ::RegQueryValueExW(approved.get(), kRunValueName, nullptr, nullptr, data, &bytes) == ERROR_SUCCESS &&
+           bytes > 0 && (data[0] & 1) != 0;
+}
+
+void ForgetStartupChoice() {
+    const unique_hkey approved = OpenUserKey(kStartupApprovedKeyPath);
+    DeleteValue(approved.get(), kRunValueName);
+}
+
 void WriteMarker(HKEY key, const wchar_t* name) {
     const DWORD one = 1;
     ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));

@@ -12,6 +12,11 @@ namespace tavelin {
 inline constexpr wchar_t kSettingsKeyPath[] = L"SOFTWARE\\Tavelin";
 inline constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValueName[] = L"Tavelin";
+// Where Windows 10 and 11 keep what the user chose in Startup apps (Task Manager, Settings >
+// Apps > Startup): a binary value named like the Run value. Turned off there, the program is
+// not started at logon, though Windows leaves its Run value in place.
+inline constexpr wchar_t kStartupApprovedKeyPath[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
 inline constexpr wchar_t kJpgPathValue[] = L"JpgPath";
 inline constexpr wchar_t kJpgNameValue[] = L"JpgName";
@@ -38,6 +43,12 @@ void WriteText(HKEY key, const wchar_t* name, const wchar_t* text);
 void WriteMarker(HKEY key, const wchar_t* name);
 
 void DeleteValue(HKEY key, const wchar_t* name);
+
+// Whether Startup apps says off for the program: its value's first byte is odd (03 where
+// Windows itself turned it off, 02 on).
+bool IsStartupTurnedOff();
+// Takes the user's choice in Startup apps away, so that Windows starts what Run names.
+void ForgetStartupChoice();
 
 enum class TextRead {
     Complete,     // the buffer holds the stored text

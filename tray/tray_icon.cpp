@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
+#include "framework/system_dlls.h"
 #include "res/resource.h"
 
 namespace tavelin {
@@ -15,7 +17,28 @@ void CopyBounded(wchar_t (&field)[N], const wchar_t* text) {
     std::wcsncpy(field, text, N - 1);
     field[N - 1] = L'\0';
 }
+// The small-icon size at the DPI of the taskbar's display now. A program aware of each
+// monitor's DPI is told the system's DPI of the start of the session by GetSystemMetrics; the
+// primary display's scaling may have changed since (Windows then announces TaskbarCreated).
+// Both functions are Windows 10's; before, the system's size is all there is.
+int SmallIconSize() {
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    const auto dpiFor = FindExport<DpiForWindow>(user32, "GetDpiForWindow");
+    const auto metricsFor = FindExport<MetricsForDpi>(user32, "GetSystemMetricsForDpi");
+    const HWND taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+    const UINT dpi = dpiFor && taskbar ? dpiFor(taskbar) : 0;
+    return metricsFor && dpi ? metricsFor(SM_CXSMICON, dpi) : ::GetSystemMetrics(SM_CXSMICON);
+}
+
 }  // namespace
+
+unique_hicon LoadSmallAppIcon() {
+    const int size = SmallIconSize();
+    return unique_hicon(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                        IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}
 
 TrayRecordFormat TrayRecordFormatFor(DWORD majorVersion) {
     if (majorVersion >= 6) return {NOTIFYICONDATAW_V3_SIZE, NOTIFYICON_VERSION_4};
@@ -44,14 +67,16 @@ BOOL CTrayIcon::Create(HWND window, const wchar_t* toolTip) {
     m_data.hWnd = window;
     m_data.uID = 0;
     m_data.uCallbackMessage = kTrayCallbackMessage;
-    m_data.hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
-    m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     CopyBounded(m_data.szTip, toolTip);
-    return ::Shell_NotifyIconW(NIM_ADD, &m_data);
+    return Recreate();
 }
 
 BOOL CTrayIcon::Recreate() {
     if (!m_data.hWnd) return FALSE;
+    // Replaced only once the shell has the new one: it may still draw the old.
+    unique_hicon old = std::move(m_icon);
+    m_icon = LoadSmallAppIcon();
+    m_data.hIcon = m_icon.get();
     m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     return ::Shell_NotifyIconW(NIM_ADD, &m_data);
 }

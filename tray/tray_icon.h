@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "framework/unique_handles.h"
+
 namespace tavelin {
 
 inline constexpr UINT kTrayCallbackMessage = 0x8100;
@@ -17,7 +19,8 @@ public:
 
     // Adds the icon for `window`, whose callback message then reports the clicks on it.
     BOOL Create(HWND window, const wchar_t* toolTip);
-    // Adds the same icon again, after Explorer restarted and forgot it.
+    // Adds the icon again, after Explorer restarted and forgot it, or the primary display's
+    // scaling changed: loaded afresh for the notification area's size now.
     BOOL Recreate();
     BOOL ShowBalloon(DWORD iconFlags, const wchar_t* title, const wchar_t* text);
     BOOL Remove();
@@ -28,7 +31,13 @@ public:
 private:
     NOTIFYICONDATAW m_data;
     OSVERSIONINFOW m_version;
+    unique_hicon m_icon;  // what m_data shows, while the shell may ask for it
 };
+
+// The program's icon at the small-icon size of the display the taskbar is on (16 pixels at
+// 100 %, 20 at 125 %, 24 at 150 % ...), for the notification area and the window's caption.
+// The icon file holds an image of each of those sizes: scaled from another, it would blur.
+unique_hicon LoadSmallAppIcon();
 
 // The one tray icon of the process.
 extern CTrayIcon g_trayIcon;

@@ -85,23 +85,20 @@ TEST_F(SettingsDialog, OpensWithWhatIsStored) {
 }
 
 TEST_F(SettingsDialog, SavingStartWithWindows) {
+    // Turned off in Startup apps, as Task Manager does it: Windows leaves the Run value.
+    HKEY approved = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kStartupApprovedKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &approved, nullptr), ERROR_SUCCESS);
+    const unique_hkey approvedKey(approved);
+    const std::vector<uint8_t> off{3, 0, 0, 0, 0, 0, 0, 0, 0x50, 0x2C, 0x41, 0x01};
+    auto turnOff = [&] { ::RegSetValueExW(approved, kRunValueName, 0, REG_BINARY, off.data(), 12); };
+    turnOff();
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
+    EXPECT_EQ(test::Query(kStartupApprovedKeyPath, kRunValueName).data, off) << "the start turned it on";
     HWND dialog = OpenSettings(app);
     ASSERT_TRUE(dialog);
-    Click(dialog, kAutoStart);  // unchecks
-    Click(dialog, kSaveClose);
-    ASSERT_TRUE(Closed(dialog));
-    EXPECT_FALSE(test::Query(kRunKeyPath, kRunValueName).present);
-    const test::StoredValue marker = test::Query(kSettingsKeyPath, kNoAutoStartValue);
-    ASSERT_TRUE(marker.present);
-    EXPECT_EQ(marker.type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(marker.data, (std::vector<uint8_t>{1, 0, 0, 0}));
-    EXPECT_TRUE(Present(kNoDefaultValue)) << "saved without the restore box";
-
-    dialog = OpenSettings(app);
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_UNCHECKED);
+    EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_UNCHECKED) << "Windows will not start it";
     Click(dialog, kAutoStart);
     Click(dialog, kSaveClose);
     ASSERT_TRUE(Closed(dialog));
@@ -110,7 +107,23 @@ TEST_F(SettingsDialog, SavingStartWithWindows) {
     EXPECT_EQ(run.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(run.Text(), L"\"" + test::TavelinExePath() + L"\"");
     EXPECT_EQ(run.data.size(), 2 * run.Text().size() + 2);
+    EXPECT_FALSE(test::Query(kStartupApprovedKeyPath, kRunValueName).present) << "still off in Startup apps";
     EXPECT_FALSE(Present(kNoAutoStartValue));
+
+    dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_CHECKED);
+    turnOff();
+    Click(dialog, kAutoStart);  // unchecks
+    Click(dialog, kSaveClose);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_FALSE(test::Query(kRunKeyPath, kRunValueName).present);
+    EXPECT_FALSE(test::Query(kStartupApprovedKeyPath, kRunValueName).present);
+    const test::StoredValue marker = test::Query(kSettingsKeyPath, kNoAutoStartValue);
+    ASSERT_TRUE(marker.present);
+    EXPECT_EQ(marker.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(marker.data, (std::vector<uint8_t>{1, 0, 0, 0}));
+    EXPECT_TRUE(Present(kNoDefaultValue)) << "saved without the restore box";
 }
 
 // Only the desktop folder itself counts as the default folder: every other folder must

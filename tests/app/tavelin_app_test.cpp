@@ -72,6 +72,17 @@ std::map<DWORD, int> ThreadPriorities(DWORD processId) {
 }
 int ThreadsOf(DWORD processId) { return static_cast<int>(ThreadPriorities(processId).size()); }
 
+// Whether the notification area shows the icon file's own 16-pixel image, pixel for pixel:
+// ImageMagick finds it, over the taskbar's white, in a screenshot of the first icon's slot.
+bool TrayShowsTheSmallImage() {
+    return test::RunLinuxCommand(
+               "d=$(mktemp -d) && import -window root $d/s.png && "
+               "convert $d/s.png -crop 40x30+1326+738 +repage $d/t.png && "
+               "convert '" TAVELIN_ICON_LINUX_PATH "[-1]' -background white -flatten $d/i.png && "
+               "compare -metric RMSE -subimage-search $d/t.png $d/i.png null: 2>&1 | "
+               "awk -F'[()]' '{ exit !($2 < 0.01) }'") == 0;
+}
+
 class TavelinApp : public testing::Test {
 protected:
     void SetUp() override {
@@ -90,6 +101,7 @@ TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
     EXPECT_TRUE(test::TrayIconShown());
+    EXPECT_TRUE(TrayShowsTheSmallImage()) << "the icon is scaled from another size, and blurred";
     // By the time the balloon shows, the main window's loop has long been running, and the
     // window would have been shown with it.
     EXPECT_TRUE(BalloonSays(kBothKeysText));
@@ -225,6 +237,19 @@ TEST_F(TavelinApp, WindowsKeyAndACapturesTheForegroundWindowOnWindows7) {
     EXPECT_NEAR(static_cast<int>(middle & 255), 90, 8);
     test::PressWindowsKeyWith('S');
     EXPECT_TRUE(WaitFor([] { return Captures().size() == 2; }));
+
+    // Maximised, a window that draws its own frame overhangs the work area by 8 pixels a side.
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    ::ShowWindow(target.get(), SW_MAXIMIZE);
+    ::SetWindowPos(target.get(), nullptr, work.left - 8, work.top - 8, work.right - work.left + 16,
+                   work.bottom - work.top + 16, SWP_NOZORDER);
+    ASSERT_TRUE(::IsZoomed(target.get()) && target.ClickToFocus());
+    test::PressWindowsKeyWith('A');
+    ASSERT_TRUE(WaitFor([] { return Captures().size() == 3; }));
+    const test::DecodedImage maximised = WaitForCapture(L"Shot-3.jpg");
+    EXPECT_EQ(maximised.width, static_cast<unsigned>(work.right - work.left));
+    EXPECT_EQ(maximised.height, static_cast<unsigned>(work.bottom - work.top));
 }
 
 // A portable Tavelin.exe started from a folder that also holds DLLs named like system ones,
