@@ -76,7 +76,14 @@ ForegroundReturn::ForegroundReturn(const UserWindowWatch& users, Taker taker)
 
 ForegroundReturn::~ForegroundReturn() {
     const HWND now = ::GetForegroundWindow();
-    if (m_cancelled || (m_taker == Taker::Menu && IsUsersWindow(now))) return;
+    // A click outside closes the menu while its button is still down, and goes on to the
+    // window the user clicked (the taskbar, Start, another icon), which takes the foreground
+    // after the menu has gone: that is where the user wants to be.
+    const auto down = [](int button) { return (::GetAsyncKeyState(button) & 0x8000) != 0; };
+    if (m_cancelled || (m_taker == Taker::Menu && (IsUsersWindow(now) || down(VK_LBUTTON) ||
+                                                    down(VK_RBUTTON) || down(VK_MBUTTON)))) {
+        return;
+    }
     const HWND back = IsUsersWindow(m_back) ? m_back : TopUsersWindow();
     if (back && back != now) ::SetForegroundWindow(back);
 }

@@ -19,6 +19,11 @@ HRESULT DwmWindowAttribute(HWND window, DWORD attribute, void* value, DWORD size
     return get ? get(window, attribute, value, size) : E_NOTIMPL;
 }
 
+bool Covers(const RECT& outer, const RECT& inner) {
+    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+           outer.bottom >= inner.bottom;
+}
+
 }  // namespace
 
 bool IsCloaked(HWND window) {
@@ -59,14 +64,15 @@ std::optional<RECT> CaptureRectForHotkey(int hotkeyId) {
         // Maximised, a window that draws its own frame (browsers, code editors) overhangs its
         // monitor's work area by a few pixels on each side, in the bounds the DWM reports
         // too: those strips belong to the monitor beside it or to none. The user sees the
-        // work area.
+        // work area; or the whole monitor, where the window covers it, taskbar and all (full
+        // screen).
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         RECT seen{};
         if (rect && ::IsZoomed(foreground) &&
-            ::GetMonitorInfoW(::MonitorFromWindow(foreground, MONITOR_DEFAULTTONEAREST), &monitor) &&
-            ::IntersectRect(&seen, &*rect, &monitor.rcWork)) {
-            rect = seen;
+            ::GetMonitorInfoW(::MonitorFromWindow(foreground, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            const RECT& visible = Covers(*rect, monitor.rcMonitor) ? monitor.rcMonitor : monitor.rcWork;
+            if (::IntersectRect(&seen, &*rect, &visible)) rect = seen;
         }
     } else if (hotkeyId == kHotkeyWholeScreen) {
         // The primary monitor only, from its top-left corner at (0, 0).

@@ -131,20 +131,6 @@ HRESULT CopyPalette(const gdiplus::FlatApi* gdip, gdiplus::GpBitmap* decoded, HB
     return S_OK;
 }
 
-// The encoded bytes into a new file at `path`, whole, or no file at all.
-HRESULT WriteEncoded(const wchar_t* path, HGLOBAL memory, DWORD bytes, const std::function<bool()>& nameTaken) {
-    unique_hfile file = CreateNewFile(path, GENERIC_WRITE, nameTaken);
-    if (!file) return ::GetLastError() == ERROR_FILE_EXISTS ? HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) : E_FAIL;
-    const void* data = ::GlobalLock(memory);
-    const bool written = data && WriteAll(file.get(), data, bytes);
-    if (data) ::GlobalUnlock(memory);
-    if (written && file.close_checked()) return S_OK;
-    // A cut JPEG is no picture, and the file is this save's own.
-    file.reset();
-    ::DeleteFileW(path);
-    return E_FAIL;
-}
-
 }  // namespace
 
 CodecGuardState ReadCodecGuard() { return g_codecGuard.State(); }
@@ -293,19 +279,18 @@ HRESULT CImage::Save(const wchar_t* path, REFGUID fileType, const std::function<
     }
     const unique_gpbitmap wrapper(rawWrapper);
     if (!wrapper) return E_FAIL;
-    // Encoded in memory, then written into a file created for it. GDI+ saving to a path
-    // truncates whatever file it finds there, and leaves a cut one behind when the disk fills.
-    IStream* rawStream = nullptr;
-    if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &rawStream))) return E_OUTOFMEMORY;
-    const unique_istream stream(rawStream);
-    STATSTG encoded{};
-    HGLOBAL memory = nullptr;
-    if (gdip->SaveImageToStream(wrapper.get(), stream.get(), encoder, nullptr) != kOk ||
-        FAILED(stream.get()->Stat(&encoded, STATFLAG_NONAME)) || encoded.cbSize.QuadPart > MAXDWORD ||
-        FAILED(::GetHGlobalFromStream(stream.get(), &memory))) {
-        return E_FAIL;
+    // Written into a file created for it: GDI+ saving to a path truncates whatever file it
+    // finds there, and leaves a cut one behind when the disk fills.
+    unique_hfile file = CreateNewFile(path, GENERIC_READ | GENERIC_WRITE | DELETE, nameTaken);
+    if (!file) return ::GetLastError() == ERROR_FILE_EXISTS ? HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) : E_FAIL;
+    bool saved = false;
+    {
+        const unique_istream stream(NewFileStream(file.get()));
+        saved = gdip->SaveImageToStream(wrapper.get(), stream.get(), encoder, nullptr) == kOk;
     }
-    return WriteEncoded(path, memory, static_cast<DWORD>(encoded.cbSize.QuadPart), nameTaken);
+    if (saved && file.close_checked()) return S_OK;
+    DiscardNewFile(file, path);
+    return E_FAIL;
 }
 
 }  // namespace tavelin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>
 
 #include <functional>
 
@@ -19,5 +20,13 @@ unique_hfile CreateNewFile(const wchar_t* path, DWORD access, const std::functio
 
 // A full disk can take part of a block and report success: the count counts too.
 bool WriteAll(HANDLE file, const void* data, DWORD bytes);
+
+// A stream over a file the caller has open (for reading and writing), for an encoder to write
+// into. Writes that the disk cannot take whole fail.
+IStream* NewFileStream(HANDLE file);
+
+// Deletes, as it closes, a file that this capture created and could not finish: a cut picture
+// is none. Where the handle is gone already, by its name.
+void DiscardNewFile(unique_hfile& file, const wchar_t* path);
 
 }  // namespace tavelin

@@ -7,10 +7,11 @@
 // that the hook's event time and raw input's message time agree.
 //
 // The hook may see more key-downs than raw input reports: Windows reports none that a hook
-// swallowed (ours takes the claimed presses), and key-downs not yet read from the queue of a
-// busy user-interface thread are still to come. Once no raw input waits, whatever lead the hook
-// has is of the first kind, and is forgotten, so that a hook gone after many such keys is still
-// noticed at the second key-down after.
+// swallowed (ours takes the claimed presses); key-downs not yet read from the queue of a busy
+// user-interface thread are still to come; and the key the hook is called for at this moment
+// has not been handed to raw input yet. Once no raw input waits, a lead of more than that one
+// key is of the first kind, and is forgotten, so that a hook gone after many such keys is
+// still noticed at the third key-down after.
 //
 // The hook's thread reports its calls, the user-interface thread the raw key-downs. No
 // Windows calls, so that tables of events can test the rule.
@@ -40,7 +41,7 @@ public:
             m_lead = 0;
             return true;
         }
-        if (!moreWaiting) m_lead = std::min(m_lead, std::int64_t{0});
+        if (!moreWaiting) m_lead = std::min(m_lead, std::int64_t{1});
         return false;
     }
 

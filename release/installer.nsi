@@ -1,6 +1,13 @@
 ; Tavelin's installer: for the current user only, with the user's own rights, into
-; %LOCALAPPDATA%\Programs\Tavelin. Built by scripts/release.sh, which defines VERSION (the CMake
-; project's), EXE (the Tavelin.exe to ship), ICON and OUTFILE.
+; %LOCALAPPDATA%\Programs\Tavelin, or where the installed copy is, or where /D= says. Built by
+; scripts/release.sh, which defines VERSION (the CMake project's), STAGE (the folder with the
+; Tavelin.exe to ship and its LICENSE.txt and THIRD-PARTY-NOTICES.txt), ICON, WIZARD (the
+; wizard's picture) and OUTFILE; SIGN (a command that signs the file it is given) when the
+; release is signed, and TARGET for a 64-bit installer of the 64-bit build (only for tests on
+; machines that run no 32-bit programs).
+!ifdef TARGET
+    Target ${TARGET}
+!endif
 Unicode true
 ManifestDPIAware true
 RequestExecutionLevel user
@@ -19,10 +26,15 @@ SetCompressor /SOLID lzma
 ; Held by every running Tavelin for its session's one copy.
 !define ONE_COPY_MUTEX "Local\Tavelin.OneCopyPerSession"
 !define SYNCHRONIZE 0x00100000
+; The exit code of a silent install or uninstall that could not close a running Tavelin: NSIS
+; itself gives 1 for a cancel and 2 for an abort. Named in the README and in the winget manifest.
+!define EXIT_TAVELIN_RUNNING 3
 
 Name "Tavelin"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\Tavelin"
+; An upgrade goes where the installed copy is (winget install --location puts it elsewhere).
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "Tavelin ${VERSION}"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "ProductName" "Tavelin"
@@ -33,10 +45,18 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}.0"
 
 Var WasRunning
 
+!ifdef SIGN
+    !uninstfinalize '"${SIGN}" "%1" "Tavelin ${VERSION} uninstaller"' = 0
+!endif
+
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Tavelin.exe"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_WELCOMEPAGE_TITLE "Tavelin ${VERSION}"
+!define MUI_WELCOMEPAGE_TEXT "Setup will install Tavelin for you alone, with no administrator rights, into:$\r$\n$\r$\n$INSTDIR$\r$\n$\r$\nA Tavelin that is running now is closed, and started again when Setup is done. Your settings and your captures are kept.$\r$\n$\r$\nClick Next to continue."
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Tavelin"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartTavelin
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -91,6 +111,9 @@ Function ${un}EndRunningCopy
         MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
             "Tavelin is still running and did not close when asked.$\n$\nChoose Exit in the menu of its tray icon, then Retry." \
             /SD IDCANCEL IDRETRY retry
+        ; A package manager tells its user that the program is in use, rather than that the
+        ; installer failed.
+        SetErrorLevel ${EXIT_TAVELIN_RUNNING}
         Abort "Tavelin is still running."
     retry:
     ${Loop}
@@ -99,10 +122,20 @@ FunctionEnd
 !insertmacro END_RUNNING_COPY ""
 !insertmacro END_RUNNING_COPY "un."
 
+; Through the shell, as the desktop user's own start would be, never as the installer's child:
+; an installer run as administrator would hand its rights on, and the elevated Tavelin's
+; keyboard hook would be out of reach of the next upgrade and of Explorer's TaskbarCreated.
+; explorer.exe given a program hands it to the running shell.
+Function StartTavelin
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\Tavelin.exe"'
+FunctionEnd
+
 Section
     Call EndRunningCopy
     SetOutPath "$INSTDIR"
-    File "/oname=Tavelin.exe" "${EXE}"
+    File "${STAGE}/Tavelin.exe"
+    File "${STAGE}/LICENSE.txt"
+    File "${STAGE}/THIRD-PARTY-NOTICES.txt"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
     CreateShortcut "$SMPROGRAMS\Tavelin.lnk" "$INSTDIR\Tavelin.exe"
 
@@ -112,7 +145,7 @@ Section
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tavelin.exe,0"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S _?=$INSTDIR'
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
@@ -122,7 +155,7 @@ Section
     ; only the copy it ended.
     ${If} ${Silent}
     ${AndIf} $WasRunning = 1
-        Exec '"$INSTDIR\Tavelin.exe"'
+        Call StartTavelin
     ${EndIf}
 SectionEnd
 
@@ -148,6 +181,8 @@ FunctionEnd
 Section "Uninstall"
     Call un.EndRunningCopy
     Delete "$INSTDIR\Tavelin.exe"
+    Delete "$INSTDIR\LICENSE.txt"
+    Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
     Delete "$INSTDIR\Uninstall.exe"
     RMDir "$INSTDIR"
     Delete "$SMPROGRAMS\Tavelin.lnk"
@@ -173,4 +208,31 @@ Section "Uninstall"
         /SD IDNO IDNO keep
     DeleteRegKey HKCU "${SETTINGS_KEY}"
     keep:
+
+    ; Started in its folder, as the quiet uninstall string does (_?= keeps NSIS from handing
+    ; over to a copy in the temporary folder and returning at once, so that a package manager
+    ; learns the exit code), it runs from the file it would delete. A copy in the temporary
+    ; folder removes that and the folder once this process has ended, as NSIS's hand-over does.
+    ${If} ${FileExists} "$INSTDIR\Uninstall.exe"
+        CopyFiles /SILENT "$INSTDIR\Uninstall.exe" "$TEMP\Tavelin-Uninstall.exe"
+        System::Call 'kernel32::GetCurrentProcessId() i .r0'
+        Exec '"$TEMP\Tavelin-Uninstall.exe" /FINISH=$0 _?=$INSTDIR'
+    ${EndIf}
 SectionEnd
+
+Function un.onInit
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/FINISH=" $1
+    ${IfNot} ${Errors}
+        IntOp $1 $1 + 0
+        System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2'
+        ${If} $2 <> 0
+            System::Call 'kernel32::WaitForSingleObject(p r2, i 30000)'
+            System::Call 'kernel32::CloseHandle(p r2)'
+        ${EndIf}
+        Delete "$INSTDIR\Uninstall.exe"
+        RMDir "$INSTDIR"
+        Quit
+    ${EndIf}
+FunctionEnd

@@ -3,7 +3,7 @@
 
 A blue rounded square with white viewfinder corners and an orange shutter dot, at 48, 40, 32,
 24, 20 and 16 pixels (the small icon's sizes at 100, 125, 150, 200 and 250 % scaling among
-them), each in 256 colours and in 32-bit colour with alpha. Standard library only;
+them), in 32-bit colour with alpha and, but for 40 and 20, in 256 colours. Standard library only;
 the .ico it writes is committed, so the build needs no Python.
 
     python3 res/make_icon.py
@@ -12,6 +12,8 @@ import os
 import struct
 
 SIZES = (48, 40, 32, 24, 20, 16)
+# Sizes only a scaled display asks for, and none of those shows 256 colours: 32-bit alone.
+SCALED_ONLY = (40, 20)
 SUPERSAMPLE = 4
 
 
@@ -132,7 +134,8 @@ def main():
     images = []
     for size in SIZES:
         rows = render(size)
-        images.append((size, 8, image_8(rows, size, entries)))
+        if size not in SCALED_ONLY:
+            images.append((size, 8, image_8(rows, size, entries)))
         images.append((size, 32, image_32(rows, size)))
     directory = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)

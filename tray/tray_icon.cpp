@@ -78,7 +78,8 @@ BOOL CTrayIcon::Recreate() {
     m_icon = LoadSmallAppIcon();
     m_data.hIcon = m_icon.get();
     m_data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    return ::Shell_NotifyIconW(NIM_ADD, &m_data);
+    // A shell that still shows the icon (a change of scaling) takes the new one as a change.
+    return ::Shell_NotifyIconW(NIM_ADD, &m_data) || ::Shell_NotifyIconW(NIM_MODIFY, &m_data);
 }
 
 BOOL CTrayIcon::ShowBalloon(DWORD iconFlags, const wchar_t* title, const wchar_t* text) {

@@ -75,9 +75,11 @@ int ThreadsOf(DWORD processId) { return static_cast<int>(ThreadPriorities(proces
 // Whether the notification area shows the icon file's own 16-pixel image, pixel for pixel:
 // ImageMagick finds it, over the taskbar's white, in a screenshot of the first icon's slot.
 bool TrayShowsTheSmallImage() {
+    const POINT icon = test::TrayIconCentre();
+    const std::string slot = "40x30+" + std::to_string(icon.x - 20) + "+" + std::to_string(icon.y - 15);
     return test::RunLinuxCommand(
                "d=$(mktemp -d) && import -window root $d/s.png && "
-               "convert $d/s.png -crop 40x30+1326+738 +repage $d/t.png && "
+               "convert $d/s.png -crop " + slot + " +repage $d/t.png && "
                "convert '" TAVELIN_ICON_LINUX_PATH "[-1]' -background white -flatten $d/i.png && "
                "compare -metric RMSE -subimage-search $d/t.png $d/i.png null: 2>&1 | "
                "awk -F'[()]' '{ exit !($2 < 0.01) }'") == 0;

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Runs inside a Wine session (harness/wine-session.sh): the release's installer as a user meets
-# it. A silent install; Tavelin started from the installed folder; a silent upgrade while it
-# runs; a silent uninstall while it runs.
-#   installer_scenario.sh DIST
+# it, and as winget runs it. A silent install into a folder of the user's (/D=); Tavelin started
+# from there; a silent upgrade while it runs, into the same folder, which starts it again
+# through the shell; a silent uninstall while it runs; and a silent install that cannot close a
+# running copy.
+#   installer_scenario.sh DIST CERTIFICATE DRIVER
+# DIST holds a release signed with CERTIFICATE, built for what this kernel runs (a 64-bit one
+# where it runs no 32-bit programs); DRIVER is the tests' installer_driver.exe.
 set -euo pipefail
-[ "$WINEARCH" = win32 ] || { echo "the installer is a 32-bit program, and this kernel runs none: skipped"; exit 77; }
-dist=$1
+dist=$1 certificate=$2 driver=$3
 setup=$(echo "$dist"/Tavelin-*-setup.exe)
 version=${setup##*/Tavelin-}
 version=${version%-setup.exe}
 user="$WINEPREFIX/drive_c/users/$(id -un)"
-installed="$user/AppData/Local/Programs/Tavelin"
+installed="$WINEPREFIX/drive_c/Custom/Tavelin"
+default="$user/AppData/Local/Programs/Tavelin"
 shortcut="$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tavelin.lnk"
 uninstall='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavelin'
 run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
@@ -22,7 +26,7 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 value() {  # key name: the value's data as reg prints it, or nothing
     wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
-copies() { pgrep -f 'Programs.Tavelin.Tavelin\.exe' || true; }
+copies() { pgrep -f 'Tavelin.Tavelin\.exe' || true; }
 running() { [ -n "$(copies)" ]; }
 ended() { [ -z "$(copies)" ]; }
 captures() { ls "$user/Desktop" | grep -c '^Shot-.*\.jpg$' || true; }
@@ -44,14 +48,18 @@ captures_after() {
     return 1
 }
 
-wine "$setup" /S || fail "the silent install failed"
-[ -f "$installed/Uninstall.exe" ] || fail "no Uninstall.exe in $installed"
+wine "$setup" /S '/D=C:\Custom\Tavelin' || fail "the silent install failed"
+for file in Uninstall.exe LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+    [ -f "$installed/$file" ] || fail "no $file in $installed"
+done
+osslsigncode verify -CAfile "$certificate" -in "$installed/Uninstall.exe" | grep -q "Signature verification: ok" ||
+    fail "the installed uninstaller carries no good signature"
 unzip -p "$dist/Tavelin-$version-portable.zip" Tavelin.exe | cmp -s - "$installed/Tavelin.exe" ||
     fail "the installed Tavelin.exe is not the zip's"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
 exe=$(winepath -w "$installed/Tavelin.exe" | tr -d '\r')
 for entry in "DisplayName=Tavelin" "DisplayVersion=$version" "Publisher=Pellumry" "DisplayIcon=$exe,0" \
-             "UninstallString=\"${exe%Tavelin.exe}Uninstall.exe\"" "QuietUninstallString=\"${exe%Tavelin.exe}Uninstall.exe\" /S" \
+             "UninstallString=\"${exe%Tavelin.exe}Uninstall.exe\"" "QuietUninstallString=\"${exe%Tavelin.exe}Uninstall.exe\" /S _?=${exe%\\Tavelin.exe}" \
              "NoModify=0x1" "NoRepair=0x1"; do
     [ "$(value "$uninstall" "${entry%%=*}")" = "${entry#*=}" ] || fail "Apps & features: want $entry, have $(value "$uninstall" "${entry%%=*}")"
 done
@@ -65,15 +73,22 @@ captures_after 0 || fail "the installed Tavelin does not capture"
 wine reg add "$approved" /v Tavelin /t REG_BINARY /d 030000000000000000000000 /f >/dev/null 2>&1
 before=$(copies)
 
-wine "$setup" /S || fail "the silent upgrade failed"
+# Run as winget does: silent, and told no folder.
+wine "$driver" run "$(winepath -w "$setup")" /S >"$TAVELIN_SESSION/upgrade.out" || fail "the silent upgrade failed"
 eventually running || fail "the upgrade did not start Tavelin again"
+[ ! -e "$default" ] || fail "the upgrade installed a second copy in $default"
+installer=$(tr -d '\r' <"$TAVELIN_SESSION/upgrade.out" | sed -n 's/^installer //p')
+parent=$(tr -d '\r' <"$TAVELIN_SESSION/upgrade.out" | sed -n "s/^tavelin's parent //p")
+[ "${parent:-0}" != 0 ] && [ "$parent" != "$installer" ] ||
+    fail "Tavelin's parent is ${parent:-not known}, the installer $installer"
 after=$(copies)
 [ "$(echo "$after" | wc -w)" = 1 ] && [ "$after" != "$before" ] ||
     fail "want one new copy after the upgrade: before $before, after $(echo $after)"
 captures_after "$(captures)" || fail "the upgraded Tavelin does not capture"
 
 kept=$(cd "$user/Desktop" && sha256sum Shot-*.jpg)
-wine "$installed/Uninstall.exe" /S || fail "the silent uninstall failed"
+# As the quiet uninstall string says, which returns once the uninstall is done.
+wine "$installed/Uninstall.exe" /S "_?=${exe%\\Tavelin.exe}" || fail "the silent uninstall failed"
 eventually test ! -e "$installed" || fail "left in $installed: $(ls "$installed")"
 eventually ended || fail "the uninstall left Tavelin running"
 [ ! -e "$shortcut" ] || fail "the shortcut is left"
@@ -82,5 +97,14 @@ wine reg query "$uninstall" >/dev/null 2>&1 && fail "the Apps & features entry i
 [ -z "$(value "$approved" Tavelin)" ] || fail "the StartupApproved value is left"
 (cd "$user/Desktop" && echo "$kept" | sha256sum -c --quiet) || fail "captures touched"
 [ -n "$(value 'HKCU\SOFTWARE\Tavelin' JpgName)" ] || fail "a silent uninstall removed the settings"
-[ $status = 0 ] && echo "installed, started, upgraded while running and removed while running: all as expected"
+
+# A running copy that does not close when asked: a silent install says so in its exit code.
+wine "$driver" hold >"$TAVELIN_SESSION/hold.out" 2>&1 &
+holder=$!
+eventually grep -q holding "$TAVELIN_SESSION/hold.out" || fail "the stand-in holds nothing"
+code=0
+wine "$setup" /S || code=$?
+[ "$code" = 3 ] || fail "a silent install beside a copy that stays exits with $code, not 3"
+kill "$holder" 2>/dev/null || true
+[ $status = 0 ] && echo "installed, started, upgraded while running, removed while running, and stopped by a copy that stays: all as expected"
 exit $status

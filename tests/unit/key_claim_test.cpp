@@ -125,9 +125,10 @@ TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
 TEST(HookWatch, SetsTheHookAnewWhenItMissedKeyDowns) {
     HookWatch watch;
     const std::string events = "hrhrhhhwwr"  // the thread was busy: the key-downs waited
-                               "hhrrR"       // swallowed ones are forgotten, and the hook is gone
+                               "hhhrrrR"     // swallowed ones are forgotten, and the hook is gone
                                "rR"          // set anew, and gone again
-                               "hrhr";
+                               "hrhr"
+                               "hrhhrr";     // a hook call ahead of the raw report before
     for (size_t i = 0; i < events.size(); ++i) {
         if (events[i] == 'h') {
             watch.OnHookKeyDown();
