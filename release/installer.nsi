@@ -53,7 +53,7 @@ Var WasRunning
 !define MUI_UNICON "${ICON}"
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_WELCOMEPAGE_TITLE "Tavelin ${VERSION}"
-!define MUI_WELCOMEPAGE_TEXT "Setup will install Tavelin for you alone, with no administrator rights, into:$\r$\n$\r$\n$INSTDIR$\r$\n$\r$\nA Tavelin that is running now is closed, and started again when Setup is done. Your settings and your captures are kept.$\r$\n$\r$\nClick Next to continue."
+!define MUI_WELCOMEPAGE_TEXT "Setup will install Tavelin for you alone, with no administrator rights, into:$\r$\n$\r$\n$INSTDIR$\r$\n$\r$\nA Tavelin that is running now is closed, and started again when Setup is done. Your settings and your captures are kept.$\r$\n$\r$\nClick Install to begin."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Tavelin"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartTavelin
