@@ -21,6 +21,7 @@ bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
 }
 
 bool IsDown(int virtualKey) { return (::GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+bool IsWindowsKeyDown() { return IsDown(VK_LWIN) || IsDown(VK_RWIN); }
 
 // Raw input from keyboards (usage page 1, usage 6) to `window`, or no more of it.
 bool WatchKeyboards(DWORD flags, HWND window) {
@@ -109,7 +110,7 @@ DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
             // Removed first, so that no key meets two of ours; the new one has seen no key
             // go down.
             hook.reset();
-            self->m_claim.ForgetAll(IsDown(VK_LWIN) || IsDown(VK_RWIN));
+            self->m_claim.ForgetAll(IsWindowsKeyDown());
             hook.reset(SetHook());
             continue;
         }
@@ -143,8 +144,8 @@ LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, L
         if (!up) g_hookOwner->m_watch.OnHookKeyDown();
         KeyClaim& claim = g_hookOwner->m_claim;
         if (!up && (key->vkCode == 'A' || key->vkCode == 'S')) {
-            claim.TakeModifiers(IsDown(VK_LWIN) || IsDown(VK_RWIN), IsDown(VK_SHIFT),
-                                          IsDown(VK_CONTROL), IsDown(VK_MENU));
+            claim.TakeModifiers(IsWindowsKeyDown(), IsDown(VK_SHIFT),
+                                IsDown(VK_CONTROL), IsDown(VK_MENU));
         }
         const KeyVerdict verdict = claim.OnKey(key->vkCode, up);
         if (verdict.hotkeyId) {
