@@ -591,7 +591,7 @@ std::atomic<int> g_hotkeys{0};
 double g_hotkeyAt = 0;
 
 LRESULT CALLBACK HotkeyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_HOTKEY) {
+    if (message == WM_HOTKEY || message == kClaimedHotkeyMessage) {
         g_hotkeyAt = Now();
         ++g_hotkeys;
         return 0;

@@ -12,6 +12,9 @@ CaptureHotkeys* g_hookOwner = nullptr;
 // Posted to the hook's thread: remove the hook and set it again.
 constexpr UINT kSetHookAnew = WM_APP + 1;
 
+// The main window's one timer: while it runs, the hook has time to catch up with raw input.
+constexpr UINT_PTR kCatchUpTimer = 1;
+
 // One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
 // Systems before Windows 7 refuse the flag, and get the hotkey without it. (Wine 8 accepts
 // the flag but still posts one WM_HOTKEY per repeat.)
@@ -22,6 +25,13 @@ bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
 
 bool IsDown(int virtualKey) { return (::GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 bool IsWindowsKeyDown() { return IsDown(VK_LWIN) || IsDown(VK_RWIN); }
+
+// The wait before a held key repeats, as set in the Keyboard control panel: 250 to 1000 ms.
+unsigned long KeyboardRepeatDelayMs() {
+    int setting = 3;
+    ::SystemParametersInfoW(SPI_GETKEYBOARDDELAY, 0, &setting, 0);
+    return 250ul * (static_cast<unsigned long>(setting & 3) + 1);
+}
 
 // Raw input from keyboards (usage page 1, usage 6) to `window`, or no more of it.
 bool WatchKeyboards(DWORD flags, HWND window) {
@@ -45,8 +55,8 @@ WorkingHotkeys CaptureHotkeys::Start(HWND window, bool claimAlways) {
     m_window = window;
     // A registration is kept where the hook claims the key too: Windows calls no low-level
     // hook of ours while a window of an elevated program is in front, and the registered key
-    // still captures there. Where the hook is called, it swallows the press, and the
-    // registration never sees it: one press, one capture.
+    // still captures there. Where the hook is called in time, it swallows the press, and the
+    // registration never sees it; where it is not, the window takes one of the two (OnePress).
     const bool registeredA = RegisterCaptureHotKey(window, kHotkeyActiveWindow, 'A');
     const bool registeredS = RegisterCaptureHotKey(window, kHotkeyWholeScreen, 'S');
     const bool claimA = claimAlways || !registeredA;
@@ -110,7 +120,7 @@ DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
             // Removed first, so that no key meets two of ours; the new one has seen no key
             // go down.
             hook.reset();
-            self->m_claim.ForgetAll(IsWindowsKeyDown());
+            self->m_claim.ForgetAll(IsWindowsKeyDown(), KeyboardRepeatDelayMs());
             hook.reset(SetHook());
             continue;
         }
@@ -124,9 +134,17 @@ void CaptureHotkeys::OnRawInput(HRAWINPUT input) {
     UINT size = sizeof(data);
     if (::GetRawInputData(input, RID_INPUT, &data, &size, sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1) &&
         data.header.dwType == RIM_TYPEKEYBOARD && !(data.data.keyboard.Flags & RI_KEY_BREAK) &&
-        m_watch.OnRawKeyDown((HIWORD(::GetQueueStatus(QS_RAWINPUT)) & QS_RAWINPUT) != 0)) {
-        SetHookAnew();
+        m_watch.OnRawKeyDown((HIWORD(::GetQueueStatus(QS_RAWINPUT)) & QS_RAWINPUT) != 0) && !m_catchingUp) {
+        m_catchingUp = ::SetTimer(m_window, kCatchUpTimer, HookWatch::kCatchUpMs, &CaptureHotkeys::OnCatchUpTime) != 0;
+        if (!m_catchingUp) SetHookAnew();
     }
+}
+
+void CALLBACK CaptureHotkeys::OnCatchUpTime(HWND window, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(window, timer);
+    if (!g_hookOwner) return;
+    g_hookOwner->m_catchingUp = false;
+    if (g_hookOwner->m_watch.StillShort()) g_hookOwner->SetHookAnew();
 }
 
 void CaptureHotkeys::SetHookAnew() {
@@ -143,14 +161,17 @@ LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, L
         const bool up = (key->flags & LLKHF_UP) != 0;
         if (!up) g_hookOwner->m_watch.OnHookKeyDown();
         KeyClaim& claim = g_hookOwner->m_claim;
+        KeyEvent event{key->vkCode, up, key->time};
         if (!up && (key->vkCode == 'A' || key->vkCode == 'S')) {
             claim.TakeModifiers(IsWindowsKeyDown(), IsDown(VK_SHIFT),
                                 IsDown(VK_CONTROL), IsDown(VK_MENU));
+            // The system takes a key's state only once every hook has let it pass.
+            event.alreadyDown = IsDown(static_cast<int>(key->vkCode));
         }
-        const KeyVerdict verdict = claim.OnKey(key->vkCode, up);
+        const KeyVerdict verdict = claim.OnKey(event);
         if (verdict.hotkeyId) {
-            ::PostMessageW(g_hookOwner->m_window, WM_HOTKEY, static_cast<WPARAM>(verdict.hotkeyId),
-                           MAKELPARAM(MOD_WIN, key->vkCode));
+            ::PostMessageW(g_hookOwner->m_window, kClaimedHotkeyMessage,
+                           static_cast<WPARAM>(verdict.hotkeyId), static_cast<LPARAM>(key->time));
         }
         // Sent from inside the hook, the mask key reaches the system ahead of the release
         // being decided here.
@@ -163,6 +184,8 @@ LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, L
 void CaptureHotkeys::Stop() {
     if (m_watching) WatchKeyboards(RIDEV_REMOVE, nullptr);
     m_watching = false;
+    if (m_catchingUp) ::KillTimer(m_window, kCatchUpTimer);
+    m_catchingUp = false;
     if (!m_thread) return;
     ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
     ::WaitForSingleObject(m_thread.get(), INFINITE);

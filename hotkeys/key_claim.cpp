@@ -1,5 +1,7 @@
 #include "hotkeys/key_claim.h"
 
+#include <cstdint>
+
 #include "hotkeys/hotkey_ids.h"
 
 namespace tavelin {
@@ -57,17 +59,22 @@ void KeyClaim::TakeModifiers(bool winDown, bool shiftDown, bool controlDown, boo
     if (!winDown) m_maskDue = false;
 }
 
-void KeyClaim::ForgetAll(bool winDown) {
-    const unsigned claimedHeld = m_held & (kClaimedA | kClaimedS);
-    const bool maskDue = m_maskDue;
+void KeyClaim::ForgetAll(bool winDown, unsigned long repeatDelayMs) {
+    const KeyClaim before = *this;
     *this = KeyClaim(m_claimA, m_claimS);
+    m_repeatDelay = repeatDelayMs;
     if (winDown) {
-        m_held = claimedHeld;
-        m_maskDue = maskDue;
+        m_held = before.m_held & (kClaimedA | kClaimedS);
+        m_carried = m_held;
+        m_maskDue = before.m_maskDue;
+        m_lastTime[0] = before.m_lastTime[0];
+        m_lastTime[1] = before.m_lastTime[1];
     }
 }
 
-KeyVerdict KeyClaim::OnKey(unsigned virtualKey, bool keyUp) {
+KeyVerdict KeyClaim::OnKey(const KeyEvent& event) {
+    const unsigned virtualKey = event.virtualKey;
+    const bool keyUp = event.up;
     KeyVerdict verdict;
     if (const unsigned modifier = ModifierBit(virtualKey)) {
         // Left and right Shift share a bit: releasing one while the other is held reads as
@@ -89,15 +96,33 @@ KeyVerdict KeyClaim::OnKey(unsigned virtualKey, bool keyUp) {
     if (virtualKey == 'S' && m_claimS) claimedBit = kClaimedS;
     if (!claimedBit) return verdict;
 
+    unsigned long& lastTime = m_lastTime[claimedBit == kClaimedA ? 0 : 1];
+    if (m_carried & claimedBit) {
+        m_carried &= ~claimedBit;
+        // Repeats come at the keyboard's repeat delay and faster (a keyboard's own timer may be
+        // a fifth slow); a later event is a new press. In a difference, so that the tick count
+        // may wrap around.
+        const std::uint32_t since = static_cast<std::uint32_t>(event.time - lastTime);
+        if (since > m_repeatDelay + m_repeatDelay / 4) m_held &= ~claimedBit;
+    }
+    lastTime = event.time;
+
     if (Held(claimedBit)) {
+        if (!keyUp && event.alreadyDown) {
+            // A repeat went past the hook to the system, which now holds the key down: its
+            // release must reach it too.
+            m_held &= ~claimedBit;
+            return verdict;
+        }
         // A repeat of a taken press, or its release: the system saw neither its start nor
         // will it see its end.
         verdict.swallow = true;
         if (keyUp) m_held &= ~claimedBit;
         return verdict;
     }
-    // MOD_WIN alone: a Windows key down and no Ctrl, Alt or Shift.
-    if (keyUp || !Held(kWin) || Held(kShift | kControl | kAlt)) return verdict;
+    // MOD_WIN alone: a Windows key down and no Ctrl, Alt or Shift; and a press the system has
+    // not already acted on.
+    if (keyUp || event.alreadyDown || !Held(kWin) || Held(kShift | kControl | kAlt)) return verdict;
     m_held |= claimedBit;
     m_maskDue = true;
     verdict.swallow = true;

@@ -14,7 +14,7 @@ inline constexpr unsigned kMaskKey = 0xE8;
 // What the hook does with one key event.
 struct KeyVerdict {
     bool swallow = false;    // the event goes no further: no older hook, no window, no shell
-    int hotkeyId = 0;        // non-zero: post WM_HOTKEY with this identifier
+    int hotkeyId = 0;        // non-zero: a press of this hotkey, to capture
     bool maskFirst = false;  // press and release the mask key before the event passes on
 
     bool operator==(const KeyVerdict& other) const {
@@ -23,12 +23,25 @@ struct KeyVerdict {
     }
 };
 
+// One key event as the hook is called for it.
+struct KeyEvent {
+    unsigned virtualKey;
+    bool up;
+    unsigned long time = 0;    // the event's own, in the system's milliseconds
+    // The system already has this key down. A low-level hook is called before the system
+    // takes a key's state, and a press the hook swallowed never reaches it: a key down here
+    // went past the hook (a call that came after Windows stopped waiting for it, or a press
+    // made while no hook of ours was set), and the system has acted on it.
+    bool alreadyDown = false;
+};
+
 class KeyClaim {
 public:
     // Claims Windows key + A (hotkey 100) and + S (hotkey 200) where asked to.
     KeyClaim(bool claimActiveWindow, bool claimWholeScreen);
 
-    KeyVerdict OnKey(unsigned virtualKey, bool keyUp);
+    KeyVerdict OnKey(const KeyEvent& event);
+    KeyVerdict OnKey(unsigned virtualKey, bool keyUp) { return OnKey(KeyEvent{virtualKey, keyUp}); }
 
     // Takes the modifiers as the system says they are. A hook never sees some releases: the
     // Windows key's of Windows key + L and the Ctrl and Alt of Ctrl+Alt+Del come up on the
@@ -39,8 +52,10 @@ public:
 
     // For a hook set anew, which has seen none of the keys held. While a Windows key is down,
     // a press taken before is still the user's: its release is still to be swallowed and the
-    // mask key still due when the Windows key comes up.
-    void ForgetAll(bool winDown);
+    // mask key still due when the Windows key comes up. Unless the key was let go while no
+    // hook was set: its next event, later than the keyboard's repeat delay (`repeatDelayMs`)
+    // after the last one seen, is then no repeat but a press of its own.
+    void ForgetAll(bool winDown, unsigned long repeatDelayMs = 1000);
 
 private:
     bool Held(unsigned bits) const { return (m_held & bits) != 0; }
@@ -49,6 +64,9 @@ private:
     bool m_claimS;
     unsigned m_held = 0;     // modifiers down, and the claimed keys whose press was taken
     bool m_maskDue = false;  // a press was taken since a Windows key last went up
+    unsigned m_carried = 0;  // claimed keys taken before the hook was set anew
+    unsigned long m_repeatDelay = 1000;
+    unsigned long m_lastTime[2] = {};  // of the last event of each claimed key, A and S
 };
 
 }  // namespace tavelin

@@ -7,6 +7,7 @@
 
 #include "hotkeys/hook_watch.h"
 #include "hotkeys/key_claim.h"
+#include "hotkeys/one_press.h"
 
 namespace tavelin {
 namespace {
@@ -21,16 +22,19 @@ struct Step {
     unsigned key;
     bool up;
     KeyVerdict verdict;
+    unsigned long time = 0;
+    bool alreadyDown = false;  // the system has the key down already
 };
 
-void Play(KeyClaim claim, const std::vector<Step>& steps) {
+void Play(KeyClaim& claim, const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
-        const KeyVerdict got = claim.OnKey(steps[i].key, steps[i].up);
+        const KeyVerdict got = claim.OnKey({steps[i].key, steps[i].up, steps[i].time, steps[i].alreadyDown});
         EXPECT_TRUE(got == steps[i].verdict)
             << "step " << i << ": key " << std::hex << steps[i].key << (steps[i].up ? " up" : " down")
             << " gave swallow " << got.swallow << ", hotkey " << std::dec << got.hotkeyId << ", mask " << got.maskFirst;
     }
 }
+void Play(KeyClaim&& claim, const std::vector<Step>& steps) { Play(claim, steps); }
 
 TEST(KeyClaim, TakesWindowsKeyWithAOrSAndMasksTheWindowsKeysRelease) {
     Play(KeyClaim(true, true), {
@@ -113,6 +117,68 @@ TEST(KeyClaim, AHookSetAnewKeepsThePressTheUserHolds) {
     Play(claim, {{'A', true, kPass}, {VK_LWIN, false, kPass}, {VK_LWIN, true, kPass}});
 }
 
+// A press the system already has (its key is down there) went past the hook: Windows stopped
+// waiting for a late hook call and the registration captured, or the press came while no hook
+// was set. The hook neither captures it again nor swallows a release the system needs.
+TEST(KeyClaim, LeavesAPressTheSystemAlreadyHas) {
+    Play(KeyClaim(true, true), {
+        {VK_LWIN, false, kPass}, {'A', false, kPass, 5, true}, {'A', true, kPass}, {VK_LWIN, true, kPass},
+        // A repeat that went past a claimed press: from there on the key is the system's.
+        {VK_LWIN, false, kPass}, {'S', false, kCaptureScreen}, {'S', false, kSwallow},
+        {'S', false, kPass, 0, true}, {'S', true, kPass}, {VK_LWIN, true, kMaskThenPass},
+    });
+    // Set anew in the middle of a press that the system took: its repeats are no new press.
+    KeyClaim claim(true, true);
+    claim.OnKey(VK_LWIN, false);
+    claim.ForgetAll(true, 500);
+    claim.TakeModifiers(true, false, false, false);
+    Play(claim, {{'A', false, kPass, 900, true}, {'A', false, kPass, 933, true}, {'A', true, kPass}, {VK_LWIN, true, kPass}});
+}
+
+// A claimed press carried over a hook set anew, whose key came up while no hook was set: the
+// key's next event, later than the repeat delay, is a press of its own.
+TEST(KeyClaim, ForgetsACarriedPressWhoseKeyCameUpUnseen) {
+    KeyClaim claim(true, true);
+    Play(claim, {{VK_LWIN, false, kPass, 0}, {'A', false, kCaptureWindow, 100}});
+    claim.ForgetAll(true, 500);
+    claim.TakeModifiers(true, false, false, false);
+    Play(claim, {{'A', false, kCaptureWindow, 800}, {'A', true, kSwallow, 850}, {VK_LWIN, true, kMaskThenPass, 900}});
+    Play(claim, {{VK_LWIN, false, kPass, 1000}, {'A', false, kCaptureWindow, 1100}});
+    claim.ForgetAll(true, 500);
+    // Within the delay, a repeat; the tick count wrapping around changes nothing.
+    Play(claim, {{'A', false, kSwallow, 1500}, {'A', true, kSwallow, 1520}, {VK_LWIN, true, kMaskThenPass, 1600}});
+    Play(claim, {{VK_LWIN, false, kPass, 0xFFFFFF00ul}, {'A', false, kCaptureWindow, 0xFFFFFF80ul}});
+    claim.ForgetAll(true, 500);
+    claim.TakeModifiers(false, false, false, false);
+    Play(claim, {{'A', false, kPass, 0x200}, {'A', true, kPass, 0x210}});
+}
+
+// The registration's WM_HOTKEY and the hook's claim of one press: one capture, whichever comes
+// first; the same way twice is two presses.
+TEST(OnePress, TakesOnePressOnceWhicheverWayItComes) {
+    OnePress presses;
+    const struct {
+        int id;
+        PressWay way;
+        std::uint32_t time;
+        bool accepted;
+    } steps[] = {
+        // The registration after the hook's time-out, then the hook's late claim of that press.
+        {100, PressWay::Registration, 10000, true}, {100, PressWay::Hook, 9000, false},
+        // A claim in time, then the registration of the same press after all.
+        {200, PressWay::Hook, 10100, true}, {200, PressWay::Registration, 10400, false},
+        // Quick presses: the next one's key event comes after the registration's message.
+        {100, PressWay::Registration, 10300, true}, {100, PressWay::Hook, 10400, true},
+        {200, PressWay::Hook, 10500, true}, {200, PressWay::Hook, 10600, true},
+        {200, PressWay::Registration, 12200, true},  // later than any time-out
+        {100, PressWay::Registration, 0x100u, true}, {100, PressWay::Hook, 0xFFFFFC00u, false},  // wrapped
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(presses.Accept(step.id, step.way, step.time), step.accepted)
+            << step.id << " at " << step.time;
+    }
+}
+
 TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
     Play(KeyClaim(true, false), {
         {VK_LWIN, false, kPass}, {'S', false, kPass}, {'S', true, kPass}, {VK_LWIN, true, kPass},
@@ -121,17 +187,22 @@ TEST(KeyClaim, LeavesARegisteredCombinationToTheSystem) {
 }
 
 // Events in order: 'h' the hook was called for a key-down; raw input reported a key-down, 'r'
-// the last one waiting, 'w' with more waiting behind it, 'R' one that shows the hook missed keys.
-TEST(HookWatch, SetsTheHookAnewWhenItMissedKeyDowns) {
+// the last one waiting, 'w' with more waiting behind it, 'R' one while the hook is short of
+// key-downs; then, a while later, 'k' the hook has caught up, 'K' it has not and is set anew.
+TEST(HookWatch, SetsTheHookAnewWhenItMissedKeyDownsAndDidNotCatchUp) {
     HookWatch watch;
     const std::string events = "hrhrhhhwwr"  // the thread was busy: the key-downs waited
-                               "hhhrrrR"     // swallowed ones are forgotten, and the hook is gone
-                               "rR"          // set anew, and gone again
+                               "hhhrrrRK"    // swallowed ones are forgotten, and the hook is gone
+                               "rRK"         // set anew, and gone again
                                "hrhr"
-                               "hrhhrr";     // a hook call ahead of the raw report before
+                               "hrhhrr"      // a hook call ahead of the raw report before
+                               "rRhhk"       // raw input reported them first (Wine 8)
+                               "rRhRhRK";    // those calls never came, though later ones did
     for (size_t i = 0; i < events.size(); ++i) {
         if (events[i] == 'h') {
             watch.OnHookKeyDown();
+        } else if (events[i] == 'k' || events[i] == 'K') {
+            EXPECT_EQ(watch.StillShort(), events[i] == 'K') << "event " << i;
         } else {
             EXPECT_EQ(watch.OnRawKeyDown(events[i] == 'w'), events[i] == 'R') << "event " << i;
         }
