@@ -40,9 +40,11 @@ const MessageMap* CCaptureSaveDlg::GetMessageMap() const {
         OnCommand<ID_CONTEXT_ABOUT, &CCaptureSaveDlg::OnAbout>(),
         OnCommand<ID_CONTEXT_SETTINGS, &CCaptureSaveDlg::OnSettings>(),
         OnMessage<WM_HOTKEY, &CCaptureSaveDlg::OnHotKey>(),
+        OnMessage<kClaimedHotkeyMessage, &CCaptureSaveDlg::OnClaimedHotkey>(),
         OnMessage<WM_WTSSESSION_CHANGE, &CCaptureSaveDlg::OnSessionChange>(),
         OnMessage<WM_POWERBROADCAST, &CCaptureSaveDlg::OnPowerBroadcast>(),
         OnMessage<WM_INPUT, &CCaptureSaveDlg::OnInput>(),
+        OnMessage<WM_ACTIVATEAPP, &CCaptureSaveDlg::OnActivateApp>(),
     };
     static const MessageMap kMap = MakeMessageMap(DialogMessageMap(), kEntries);
     return &kMap;
@@ -144,6 +146,14 @@ LRESULT CCaptureSaveDlg::OnInput(WPARAM, LPARAM input) {
     return 0;
 }
 
+// The user left a dialog of ours for a window of their own. Wine 8 tells the watch nothing of
+// it; Windows does, and this changes nothing there.
+LRESULT CCaptureSaveDlg::OnActivateApp(WPARAM active, LPARAM) {
+    if (!active) m_userWindows.Saw(::GetForegroundWindow());
+    Default();
+    return 0;
+}
+
 // The dialog is shown when its modal loop starts, and the template asks for a taskbar
 // button; taking the show flag out of every position change keeps it hidden for good.
 void CCaptureSaveDlg::OnWindowPosChanging(WINDOWPOS* position) {
@@ -155,10 +165,19 @@ void CCaptureSaveDlg::OnWindowPosChanging(WINDOWPOS* position) {
 }
 
 LRESULT CCaptureSaveDlg::OnHotKey(WPARAM hotkeyId, LPARAM) {
-    if (const auto rect = CaptureRectForHotkey(static_cast<int>(hotkeyId))) {
-        g_screenCapture.CaptureAndSave(*rect);
-    }
+    const int id = static_cast<int>(hotkeyId);
+    if (m_hotkeys.IsNewPress(id, PressWay::Registration, static_cast<DWORD>(::GetMessageTime()))) Capture(id);
     return 0;
+}
+
+LRESULT CCaptureSaveDlg::OnClaimedHotkey(WPARAM hotkeyId, LPARAM time) {
+    const int id = static_cast<int>(hotkeyId);
+    if (m_hotkeys.IsNewPress(id, PressWay::Hook, static_cast<DWORD>(time))) Capture(id);
+    return 0;
+}
+
+void CCaptureSaveDlg::Capture(int hotkeyId) {
+    if (const auto rect = CaptureRectForHotkey(hotkeyId)) g_screenCapture.CaptureAndSave(*rect);
 }
 
 void CCaptureSaveDlg::OnExit() { ::PostQuitMessage(0); }
@@ -202,16 +221,34 @@ void CCaptureSaveDlg::ShowTrayMenu() {
     HMENU popup = ::GetSubMenu(menu.get(), 0);
     POINT cursor{};
     ::GetCursorPos(&cursor);
+    // A second click on the icon only closes the menu. Where the shell does not say where the
+    // icon is (before Windows 7; Wine), it is where the click that opened the menu was.
+    RECT icon{};
+    if (!g_trayIcon.ScreenRect(&icon)) {
+        const int reach = ::GetSystemMetrics(SM_CXSMICON);
+        icon = {cursor.x - reach, cursor.y - reach, cursor.x + reach, cursor.y + reach};
+    }
     ForegroundReturn giveBack(m_userWindows, ForegroundReturn::Taker::Menu);
     // A menu of a window that is not in the foreground does not close when the user clicks
     // elsewhere; and the WM_NULL after it lets the menu close properly on the second click.
     ::SetForegroundWindow(m_hWnd);
-    ::TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
+    {
+        const MenuClickWatch clicks(icon);
+        ::TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
+        // The user went to the window they clicked. Windows passes that click on to it once
+        // the menu has gone, Wine keeps it: the foreground goes there either way.
+        if (const HWND clicked = clicks.Clicked()) {
+            giveBack.Cancel();
+            if (clicked != ::GetForegroundWindow()) ::SetForegroundWindow(clicked);
+            m_userWindows.Saw(clicked);
+        }
+    }
     ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
     // A chosen command is already posted. The dialog it opens needs the foreground, which
     // stays with us, and gives it back to the user's window when it closes.
     MSG command;
-    if (::PeekMessageW(&command, m_hWnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE)) {
+    if (::PeekMessageW(&command, m_hWnd, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) &&
+        LOWORD(command.wParam) != ID_CONTEXT_EXIT) {
         giveBack.Cancel();
     }
 }

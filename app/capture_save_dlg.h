@@ -29,15 +29,18 @@ protected:
     void OnDestroy();
     void OnWindowPosChanging(WINDOWPOS* position);
     LRESULT OnHotKey(WPARAM hotkeyId, LPARAM keys);
+    LRESULT OnClaimedHotkey(WPARAM hotkeyId, LPARAM time);
     LRESULT OnSessionChange(WPARAM event, LPARAM session);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
     LRESULT OnInput(WPARAM, LPARAM input);
+    LRESULT OnActivateApp(WPARAM active, LPARAM);
     void OnExit();
     void OnClose();
     void OnAbout();
     void OnSettings();
 
 private:
+    void Capture(int hotkeyId);
     void OnTrayCallback(LPARAM lParam);
     void ShowTrayMenu();
 

@@ -8,8 +8,21 @@ namespace tavelin {
 
 namespace {
 
-// The event hook's procedure has no argument for its object; one watch is all there is.
+// The hooks' procedures have no argument for their object; one of each is all there is.
 UserWindowWatch* g_watch = nullptr;
+MenuClickWatch* g_menuClicks = nullptr;
+
+bool IsButtonDown(UINT message) {
+    switch (message) {
+        case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN: case WM_XBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK: case WM_XBUTTONDBLCLK:
+        case WM_NCLBUTTONDOWN: case WM_NCRBUTTONDOWN: case WM_NCMBUTTONDOWN: case WM_NCXBUTTONDOWN:
+        case WM_NCLBUTTONDBLCLK: case WM_NCRBUTTONDBLCLK: case WM_NCMBUTTONDBLCLK: case WM_NCXBUTTONDBLCLK:
+            return true;
+        default:
+            return false;
+    }
+}
 
 // The taskbars of the first and of other monitors, and the notification area's overflow
 // flyout of Windows 10 and of Windows 11.
@@ -63,29 +76,53 @@ void UserWindowWatch::Stop() {
     if (g_watch == this) g_watch = nullptr;
 }
 
-void CALLBACK UserWindowWatch::OnEvent(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+void CALLBACK UserWindowWatch::OnEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
+    if (!g_watch) return;
+    if (event == EVENT_SYSTEM_FOREGROUND) g_watch->m_focus.reset();
     // The focus may be in a control: its top-level window is what takes the foreground back.
     const HWND topLevel = window ? ::GetAncestor(window, GA_ROOT) : nullptr;
-    if (g_watch && IsUsersWindow(topLevel)) g_watch->m_last = topLevel;
+    if (IsUsersWindow(topLevel)) g_watch->m_last = topLevel;
 }
 
-ForegroundReturn::ForegroundReturn(const UserWindowWatch& users, Taker taker)
-    : m_taker(taker), m_back(users.Last()) {
-    if (!m_back && IsUsersWindow(::GetForegroundWindow())) m_back = ::GetForegroundWindow();
+MenuClickWatch::MenuClickWatch(const RECT& spared) : m_spared(spared) {
+    g_menuClicks = this;
+    m_hook.reset(::SetWindowsHookExW(WH_MSGFILTER, &MenuClickWatch::OnMenuMessage, nullptr, ::GetCurrentThreadId()));
+}
+
+MenuClickWatch::~MenuClickWatch() {
+    m_hook.reset();
+    if (g_menuClicks == this) g_menuClicks = nullptr;
+}
+
+LRESULT CALLBACK MenuClickWatch::OnMenuMessage(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    // The menu has the mouse captured: every click comes to it, inside the menu or not.
+    if (code == MSGF_MENU && g_menuClicks && IsButtonDown(message->message)) {
+        const HWND under = ::WindowFromPoint(message->pt);
+        wchar_t className[16] = {};
+        ::GetClassNameW(under, className, 16);
+        if (under && std::wcscmp(className, L"#32768") != 0 && !::PtInRect(&g_menuClicks->m_spared, message->pt)) {
+            g_menuClicks->m_clicked = ::GetAncestor(under, GA_ROOT);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void UserWindowWatch::Saw(HWND window) {
+    if (IsUsersWindow(window)) m_last = window;
+}
+
+ForegroundReturn::ForegroundReturn(UserWindowWatch& users, Taker taker)
+    : m_users(users), m_taker(taker), m_atStart(users.Last()) {
+    if (!m_atStart && IsUsersWindow(::GetForegroundWindow())) m_atStart = ::GetForegroundWindow();
 }
 
 ForegroundReturn::~ForegroundReturn() {
-    const HWND now = ::GetForegroundWindow();
-    // A click outside closes the menu while its button is still down, and goes on to the
-    // window the user clicked (the taskbar, Start, another icon), which takes the foreground
-    // after the menu has gone: that is where the user wants to be.
-    const auto down = [](int button) { return (::GetAsyncKeyState(button) & 0x8000) != 0; };
-    if (m_cancelled || (m_taker == Taker::Menu && (IsUsersWindow(now) || down(VK_LBUTTON) ||
-                                                    down(VK_RBUTTON) || down(VK_MBUTTON)))) {
-        return;
-    }
-    const HWND back = IsUsersWindow(m_back) ? m_back : TopUsersWindow();
-    if (back && back != now) ::SetForegroundWindow(back);
+    if (m_cancelled) return;
+    HWND back = m_taker == Taker::Dialog ? m_users.Last() : nullptr;
+    if (!back) back = IsUsersWindow(m_atStart) ? m_atStart : TopUsersWindow();
+    if (back && back != ::GetForegroundWindow()) ::SetForegroundWindow(back);
+    if (back) m_users.Saw(back);
 }
 
 }  // namespace tavelin

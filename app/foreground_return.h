@@ -19,10 +19,9 @@ bool IsUsersWindow(HWND window);
 // tray menu opens, the foreground has passed through the taskbar and perhaps the overflow
 // flyout, which hides itself once it loses the foreground; and cloaked windows (Start,
 // Search, store apps, other virtual desktops) or windows the user never worked in may lie
-// above the user's window in z-order. Told by the system as the foreground and the keyboard
-// focus change (out-of-context event hooks, called on this thread from its message loop):
-// nothing is injected anywhere, no thread and no polling. The focus is there because Wine
-// reports no change of the foreground; on Windows it follows the foreground as well.
+// above the user's window in z-order. Told by the system as the foreground changes (an
+// out-of-context event hook, called on this thread from its message loop): nothing is
+// injected anywhere, no thread and no polling.
 class UserWindowWatch {
 public:
     UserWindowWatch() = default;
@@ -37,37 +36,70 @@ public:
     // The last user's window in the foreground, if it still is one; else null.
     HWND Last() const { return IsUsersWindow(m_last) ? m_last : nullptr; }
 
+    // A window that took the foreground from this program's, or that it gave the foreground
+    // to: the watch skips the program's own events, and Wine 8 tells it of neither.
+    void Saw(HWND window);
+
 private:
     static void CALLBACK OnEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object,
                                  LONG child, DWORD thread, DWORD time);
 
     unique_hwineventhook m_foreground;
+    // Wine 8 sends no foreground events; there the keyboard focus stands in, until the first
+    // foreground event shows that the system sends them. On Windows the focus would wake the
+    // program at every click in every program.
     unique_hwineventhook m_focus;
     HWND m_last = nullptr;
 };
 
+// Sees, while a menu of this thread is shown, what closes it: a mouse button pressed outside
+// the menu, and outside the place spared (the tray icon, whose second click only closes the
+// menu), takes the user to the window under it. Told by the menu's own loop (a message-filter
+// hook): the buttons' state read after the menu has gone says nothing about what closed it.
+class MenuClickWatch {
+public:
+    explicit MenuClickWatch(const RECT& spared);
+    ~MenuClickWatch();
+    MenuClickWatch(const MenuClickWatch&) = delete;
+    MenuClickWatch& operator=(const MenuClickWatch&) = delete;
+
+    // The top-level window of a click that closed the menu, or null.
+    HWND Clicked() const { return m_clicked; }
+
+private:
+    static LRESULT CALLBACK OnMenuMessage(int code, WPARAM wParam, LPARAM lParam);
+
+    RECT m_spared;
+    HWND m_clicked = nullptr;
+    unique_hhook m_hook;
+};
+
 class ForegroundReturn {
 public:
-    // What takes the foreground from the user's window. A click on another window that closes
-    // a menu puts the user where they want to be; a dialog closes by its own controls, and the
-    // system chooses who has the foreground after it (Windows its owner, the hidden main
-    // window; Wine the next window in z-order).
+    // What takes the foreground from the user's window. A menu leaves it with the hidden main
+    // window, and while it is open the user can go nowhere without closing it: the window to
+    // go back to is the one they had when it opened. A dialog may stay open while the user
+    // works in other windows, and the system chooses who has the foreground after it (Windows
+    // its owner, the hidden main window; Wine the next window in z-order): the window to go
+    // back to is the user's last when it closes.
     enum class Taker { Menu, Dialog };
 
-    // Remembers the user's window as `users` knows it, or else the window in the foreground
-    // now, where that is the user's.
-    ForegroundReturn(const UserWindowWatch& users, Taker taker);
+    ForegroundReturn(UserWindowWatch& users, Taker taker);
+    // Gives the foreground to that window, or else to the one the user had at the start, or
+    // the first of theirs in z-order.
     ~ForegroundReturn();
     ForegroundReturn(const ForegroundReturn&) = delete;
     ForegroundReturn& operator=(const ForegroundReturn&) = delete;
 
-    // Gives nothing back, for a dialog that a chosen menu command opens: the dialog needs the
-    // foreground first, and gives it back itself when it closes.
+    // Gives nothing back: for a menu closed by a click elsewhere, which takes the user where
+    // they want to be, and for a dialog that a chosen menu command opens, which needs the
+    // foreground first and gives it back itself when it closes.
     void Cancel() { m_cancelled = true; }
 
 private:
+    UserWindowWatch& m_users;
     Taker m_taker;
-    HWND m_back;
+    HWND m_atStart;
     bool m_cancelled = false;
 };
 

@@ -93,4 +93,14 @@ BOOL CTrayIcon::ShowBalloon(DWORD iconFlags, const wchar_t* title, const wchar_t
 
 BOOL CTrayIcon::Remove() { return ::Shell_NotifyIconW(NIM_DELETE, &m_data); }
 
+bool CTrayIcon::ScreenRect(RECT* rect) const {
+    using GetRect = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
+    static const auto getRect = FindExport<GetRect>(::GetModuleHandleW(L"shell32.dll"), "Shell_NotifyIconGetRect");
+    NOTIFYICONIDENTIFIER icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = m_data.hWnd;
+    icon.uID = m_data.uID;
+    return getRect && m_data.hWnd && SUCCEEDED(getRect(&icon, rect));
+}
+
 }  // namespace tavelin

@@ -25,6 +25,9 @@ public:
     BOOL ShowBalloon(DWORD iconFlags, const wchar_t* title, const wchar_t* text);
     BOOL Remove();
 
+    // Where the shell shows the icon, in screen points, where it says (Windows 7 and later).
+    bool ScreenRect(RECT* rect) const;
+
     // The record as the shell last saw it, for tests.
     const NOTIFYICONDATAW& Record() const { return m_data; }
 
