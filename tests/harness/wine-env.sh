@@ -15,3 +15,8 @@ tavelin_wine_env() {  # prefix-dir home-dir
         export WINELOADER=/usr/lib/wine/wine64
     fi
 }
+
+# The Wine that runs this build's programs, as "wine-8.0" or "wine-10.0".
+tavelin_wine_version() {
+    (tavelin_wine_env "${TMPDIR:-/tmp}" "${TMPDIR:-/tmp}" && wine --version | sed "s/ .*//")
+}

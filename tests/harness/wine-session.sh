@@ -14,7 +14,8 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
-template=$(realpath -m "$1")
+# A template for each Wine: a newer Wine upgrades an older one's prefix in place.
+template=$(realpath -m "$1")-$(tavelin_wine_version)
 shift
 
 mkdir -p "$(dirname "$template")"

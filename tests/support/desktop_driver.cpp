@@ -275,7 +275,11 @@ bool TrayIconShown() {
 
 int VisibleTaskbarButtons() {
     int count = 0;
-    HWND taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+    // The shell's own taskbar, not a stand-in of the test's.
+    HWND taskbar = nullptr;
+    DWORD process = ::GetCurrentProcessId();
+    while (process == ::GetCurrentProcessId() && (taskbar = ::FindWindowExW(nullptr, taskbar, L"Shell_TrayWnd", nullptr)))
+        ::GetWindowThreadProcessId(taskbar, &process);
     for (HWND child = ::GetWindow(taskbar, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (ClassOf(child) == L"Button" && ::IsWindowVisible(child)) ++count;
     }

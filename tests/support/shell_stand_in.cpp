@@ -1,5 +1,6 @@
 #include "tests/support/shell_stand_in.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <future>
 #include <utility>
@@ -32,7 +33,7 @@ namespace {
 // The hook and window procedures have no argument for their stand-in: a hook procedure for
 // each of two shell stand-ins at a time, one tray stand-in.
 std::function<void(DWORD, bool)> g_seeKey[2];
-std::function<void(HWND, DWORD)> g_seeTrayRequest;
+std::function<LRESULT(HWND, const COPYDATASTRUCT&)> g_seeTrayRequest;
 
 template <int Slot>
 LRESULT CALLBACK Observe(int code, WPARAM wParam, LPARAM lParam) {
@@ -46,9 +47,7 @@ constexpr HOOKPROC kObservers[] = {Observe<0>, Observe<1>};
 
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COPYDATA && g_seeTrayRequest) {
-        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        g_seeTrayRequest(reinterpret_cast<HWND>(wParam), static_cast<DWORD>(data->dwData));
-        return TRUE;
+        return g_seeTrayRequest(reinterpret_cast<HWND>(wParam), *reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
@@ -100,23 +99,41 @@ int ShellStandIn::HotkeysS() const {
     return m_hotkeys[1];
 }
 
-TrayStandIn::TrayStandIn()
-    : m_loop([this] {
-          g_seeTrayRequest = [this](HWND owner, DWORD request) {
-              std::lock_guard<std::mutex> lock(m_lock);
-              m_requests.push_back({owner, request});
-          };
+TrayStandIn::TrayStandIn(bool forward)
+    : m_loop([this, forward] {
           WNDCLASSW windowClass{};
           windowClass.lpfnWndProc = TrayProc;
           windowClass.hInstance = ::GetModuleHandleW(nullptr);
           windowClass.lpszClassName = L"Shell_TrayWnd";
           ::RegisterClassW(&windowClass);
+          const HWND shell = ::FindWindowW(windowClass.lpszClassName, nullptr);
+          g_seeTrayRequest = [this, forward, shell](HWND owner, const COPYDATASTRUCT& data) -> LRESULT {
+              {
+                  std::lock_guard<std::mutex> lock(m_lock);
+                  m_requests.push_back({owner, static_cast<DWORD>(data.dwData)});
+                  m_texts.emplace_back(static_cast<const wchar_t*>(data.lpData), data.cbData / sizeof(wchar_t));
+              }
+              return forward ? ::SendMessageW(shell, WM_COPYDATA, reinterpret_cast<WPARAM>(owner),
+                                              reinterpret_cast<LPARAM>(&data))
+                             : TRUE;
+          };
           // Shell_NotifyIcon asks for the first window of the class in z-order: a new topmost one.
+          // Hidden, it has no button on the taskbar.
           HWND window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName,
-                                          L"", WS_POPUP | WS_VISIBLE, -10, -10, 1, 1, nullptr, nullptr,
+                                          L"", WS_POPUP, -10, -10, 1, 1, nullptr, nullptr,
                                           windowClass.hInstance, nullptr);
-          return window && ::FindWindowExW(nullptr, nullptr, L"Shell_TrayWnd", nullptr) == window;
+          return window && ::FindWindowExW(nullptr, nullptr, L"Shell_TrayWnd", nullptr) == window &&
+                 (!forward || shell);
       }) {}
+
+bool TrayStandIn::Carried(const std::wstring& text) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    const bool carried = std::any_of(m_texts.begin(), m_texts.end(), [&](const std::wstring& request) {
+        return request.find(text) != std::wstring::npos;
+    });
+    m_texts.clear();
+    return carried;
+}
 
 std::vector<DWORD> TrayStandIn::RequestsFor(HWND owner) const {
     std::lock_guard<std::mutex> lock(m_lock);

@@ -54,17 +54,22 @@ std::string KeyText(DWORD virtualKey, bool up);
 
 // Stands in for the notification area: a window of the taskbar's class, above Wine's own, to
 // which Shell_NotifyIcon sends its requests. Wine's own area drops the icons of destroyed
-// windows by itself, so only a stand-in shows whether a program deletes its icon.
+// windows by itself, so only a stand-in shows whether a program deletes its icon. With
+// `forward`, it passes each request on to the shell's own area, which shows the icon as
+// usual: a watch on what reaches it.
 class TrayStandIn {
 public:
-    TrayStandIn();
+    explicit TrayStandIn(bool forward = false);
     bool Ready() const { return m_loop.Ready(); }
     // The requests (NIM_ADD, NIM_DELETE, ...) it received for icons of `owner`, in order.
     std::vector<DWORD> RequestsFor(HWND owner) const;
+    // Whether a request since the last call carried this text (a tool tip's, a balloon's).
+    bool Carried(const std::wstring& text);
 
 private:
     mutable std::mutex m_lock;
     std::vector<std::pair<HWND, DWORD>> m_requests;
+    std::vector<std::wstring> m_texts;  // each request's data, read as UTF-16
     LoopThread m_loop;
 };
 
