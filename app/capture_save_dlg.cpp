@@ -78,10 +78,11 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon.get() : m_hIcon));
 
     m_userWindows.Start();
-    g_trayIcon.Create(m_hWnd, kTrayToolTip);
-    // Taken before the balloon goes up, so that it can say which keys work.
+    // Taken before the icon shows: a press the moment it is there captures. And before the
+    // balloon goes up, so that it can say which keys work.
     const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd, ::IsWindows10OrGreater());
     if (m_hotkeys.Hooked()) m_sessionNotification.Register(m_hWnd);
+    g_trayIcon.Create(m_hWnd, kTrayToolTip);
     m_balloonText = StartupBalloonText(keys.activeWindow, keys.wholeScreen);
     g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText);
     return TRUE;

@@ -100,7 +100,7 @@ KeyVerdict KeyClaim::OnKey(const KeyEvent& event) {
     if (m_carried & claimedBit) {
         m_carried &= ~claimedBit;
         // Repeats come at the keyboard's repeat delay and faster (a keyboard's own timer may be
-        // a fifth slow); a later event is a new press. In a difference, so that the tick count
+        // a quarter slow); a later event is a new press. In a difference, so that the tick count
         // may wrap around.
         const std::uint32_t since = static_cast<std::uint32_t>(event.time - lastTime);
         if (since > m_repeatDelay + m_repeatDelay / 4) m_held &= ~claimedBit;

@@ -131,7 +131,9 @@ tavelin_in_wine10_root() {  # command...
         mount -t proc proc "$root/proc" && mount --rbind /dev "$root/dev" &&
             mount --rbind /sys "$root/sys" && mount -t tmpfs tmpfs "$root/tmp" || exit 1
         cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null
-        for tree in "$source" "$build"; do
+        # The build trees name the machine'"'"'s CMake modules, with which CTest lists each test
+        # program'"'"'s cases anew when it was rebuilt.
+        for tree in "$source" "$build" /usr/share/cmake-*; do
             mkdir -p "$root$tree" && mount --bind "$tree" "$root$tree" || exit 1
         done
         exec chroot "$root" env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \

@@ -534,12 +534,21 @@ HWND OpenTrayMenu(const TavelinProcess& app) {
     return VisibleMenu();
 }
 
+// The About box once it shows and its thread has taken in its activation: Wine sets the
+// modifier keys' state afresh when its window gets the X focus, and a Windows key sent
+// meanwhile is let go halfway through the press. Two round trips through the box's thread
+// let it read what the X server sent it on activation.
 HWND WaitForAboutBox(const TavelinProcess& app) {
     HWND about = nullptr;
     WaitFor([&] {
         about = app.FindWindowOf(L"#32770", L"About Tavelin");
         return about && ::IsWindowVisible(about);
     });
+    WaitFor([&] { return ::GetForegroundWindow() == about; }, 2000);
+    for (int trip = 0; about && trip < 2; ++trip) {
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(about, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
+    }
     return about;
 }
 
