@@ -29,12 +29,14 @@ SetCompressor /SOLID lzma
 ; The exit code of a silent install or uninstall that could not close a running Tavelin: NSIS
 ; itself gives 1 for a cancel and 2 for an abort. Named in the README and in the winget manifest.
 !define EXIT_TAVELIN_RUNNING 3
+; The exit code of an installer started as another user than the desktop's. In the README.
+!define EXIT_OTHER_USER 4
+; Held while an installer writes, so that the last step of an uninstall waits for it.
+!define SETUP_MUTEX "Local\Tavelin.Setup"
 
 Name "Tavelin"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\Tavelin"
-; An upgrade goes where the installed copy is (winget install --location puts it elsewhere).
-InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "Tavelin ${VERSION}"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "ProductName" "Tavelin"
@@ -130,7 +132,109 @@ Function StartTavelin
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\Tavelin.exe"'
 FunctionEnd
 
+; Leftovers in %TEMP% of earlier uninstalls: the hand-over folders of this script ($TEMP\Tavelin-
+; and a GUID) whose copy has ended, and the fixed-name copy of older versions, never started.
+; A folder that is a link to somewhere else is not followed, and only the file this script puts
+; there is deleted.
+!macro CLEAN_TEMP un
+Function ${un}CleanTemp
+    Delete "$TEMP\Tavelin-Uninstall.exe"
+    FindFirst $0 $1 "$TEMP\Tavelin-{*}"
+    ${DoWhile} $1 != ""
+        System::Call 'kernel32::GetFileAttributesW(w "$TEMP\$1") i .r2'
+        IntOp $2 $2 & 0x400
+        ${If} $2 = 0
+        ${AndIf} "$TEMP\$1" != $EXEDIR
+            Delete "$TEMP\$1\Uninstall.exe"
+            RMDir "$TEMP\$1"
+        ${EndIf}
+        FindNext $0 $1
+    ${Loop}
+    FindClose $0
+FunctionEnd
+!macroend
+!insertmacro CLEAN_TEMP ""
+!insertmacro CLEAN_TEMP "un."
+
+; The user of a process's token, as the SID string: $0 the process handle; $1 the SID, or "".
+Function UserOf
+    StrCpy $1 ""
+    System::Call 'advapi32::OpenProcessToken(p r0, i 8, *p .r2) i .r3'
+    ${If} $3 = 0
+        Return
+    ${EndIf}
+    System::Alloc 512
+    Pop $4
+    System::Call 'advapi32::GetTokenInformation(p r2, i 1, p r4, i 512, *i .r5) i .r3'
+    ${If} $3 <> 0
+        System::Call '*$4(p .r5)'
+        System::Call 'advapi32::ConvertSidToStringSidW(p r5, *p .r6) i .r3'
+        ${If} $3 <> 0
+            System::Call '*$6(&w256 .r1)'
+            System::Call 'kernel32::LocalFree(p r6)'
+        ${EndIf}
+    ${EndIf}
+    System::Free $4
+    System::Call 'kernel32::CloseHandle(p r2)'
+FunctionEnd
+
+; The folder of an installed Tavelin that $0 names, if it holds one; else "".
+Function InstalledIn
+    ${If} $0 != ""
+    ${AndIf} ${FileExists} "$0\Tavelin.exe"
+    ${AndIf} ${FileExists} "$0\Uninstall.exe"
+        Return
+    ${EndIf}
+    StrCpy $0 ""
+FunctionEnd
+
+Function .onInit
+    Call CleanTemp
+    ; Tavelin is installed for the user whose desktop this is. Started with another account's
+    ; administrator password, Setup would install into that account's profile and registry,
+    ; and then ask this desktop's Explorer to start an exe there.
+    FindWindow $0 "Shell_TrayWnd"
+    ${If} $0 <> 0
+        System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1)'
+        System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i r1) p .r0'
+        StrCpy $1 ""
+        ${If} $0 <> 0
+            Call UserOf
+            System::Call 'kernel32::CloseHandle(p r0)'
+        ${EndIf}
+        StrCpy $7 $1
+        System::Call 'kernel32::GetCurrentProcess() p .r0'
+        Call UserOf
+        ${If} $7 != $1
+            MessageBox MB_OK|MB_ICONSTOP "Tavelin installs for the user who is signed in to this desktop, and Setup runs as another user.$\n$\nStart Setup from your own account, without choosing another account's password." /SD IDOK
+            SetErrorLevel ${EXIT_OTHER_USER}
+            Quit
+        ${EndIf}
+    ${EndIf}
+    ; An upgrade goes where the installed copy is (winget install --location puts it elsewhere),
+    ; unless /D= says where. Any program of the user can write the entry's values, so a folder
+    ; they name is taken only where it holds an installed Tavelin.
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/D=" $1
+    ${If} ${Errors}
+        ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+        Call InstalledIn
+        ${If} $0 == ""
+            ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "DisplayIcon"
+            StrCpy $0 $0 -2
+            ${GetParent} $0 $0
+            Call InstalledIn
+        ${EndIf}
+        ${If} $0 != ""
+            StrCpy $INSTDIR $0
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
 Section
+    System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p .r0'
+    System::Call 'kernel32::WaitForSingleObject(p r0, i -1)'
     Call EndRunningCopy
     SetOutPath "$INSTDIR"
     File "${STAGE}/Tavelin.exe"
@@ -211,28 +315,95 @@ Section "Uninstall"
 
     ; Started in its folder, as the quiet uninstall string does (_?= keeps NSIS from handing
     ; over to a copy in the temporary folder and returning at once, so that a package manager
-    ; learns the exit code), it runs from the file it would delete. A copy in the temporary
-    ; folder removes that and the folder once this process has ended, as NSIS's hand-over does.
+    ; learns the exit code), it runs from the file it would delete: a copy of it finishes.
     ${If} ${FileExists} "$INSTDIR\Uninstall.exe"
-        CopyFiles /SILENT "$INSTDIR\Uninstall.exe" "$TEMP\Tavelin-Uninstall.exe"
-        System::Call 'kernel32::GetCurrentProcessId() i .r0'
-        Exec '"$TEMP\Tavelin-Uninstall.exe" /FINISH=$0 _?=$INSTDIR'
+        Call un.HandOver
     ${EndIf}
 SectionEnd
+
+; Starts a copy of this uninstaller that deletes it and its folder once this process has ended.
+; The copy goes into a folder made for this one run, with a name no one can know beforehand; it
+; is held open, so that it can be neither changed nor replaced, checked against this file, and
+; started while held. An uninstall run as administrator starts nothing that another program
+; put in its way.
+Function un.HandOver
+    System::Call 'ole32::CoCreateGuid(g .r0)'
+    StrCpy $R0 "$TEMP\Tavelin-$0"
+    System::Call 'kernel32::CreateDirectoryW(w R0, p 0) i .r0'
+    ${If} $0 = 0
+        Return
+    ${EndIf}
+    CopyFiles /SILENT "$EXEPATH" "$R0\Uninstall.exe"
+    System::Call 'kernel32::CreateFileW(w "$R0\Uninstall.exe", i 0x80000000, i 1, p 0, i 3, i 0, p 0) p .r1'
+    System::Call 'kernel32::CreateFileW(w "$EXEPATH", i 0x80000000, i 1, p 0, i 3, i 0, p 0) p .r2'
+    StrCpy $5 0
+    ${If} $1 <> -1
+    ${AndIf} $2 <> -1
+        System::Call 'kernel32::GetFileSize(p r1, p 0) i .r3'
+        System::Call 'kernel32::GetFileSize(p r2, p 0) i .r4'
+        ${If} $3 = $4
+        ${AndIf} $3 > 0
+            System::Alloc $3
+            Pop $6
+            System::Alloc $4
+            Pop $7
+            System::Call 'kernel32::ReadFile(p r1, p r6, i r3, *i .r8, p 0)'
+            System::Call 'kernel32::ReadFile(p r2, p r7, i r4, *i .r9, p 0)'
+            System::Call 'ntdll::RtlCompareMemory(p r6, p r7, p r3) p .r0'
+            ${If} $8 = $3
+            ${AndIf} $9 = $3
+            ${AndIf} $0 = $3
+                StrCpy $5 1
+            ${EndIf}
+            System::Free $6
+            System::Free $7
+        ${EndIf}
+    ${EndIf}
+    ${If} $5 = 1
+        System::Call 'kernel32::GetCurrentProcessId() i .r0'
+        Exec '"$R0\Uninstall.exe" /FINISH=$0 _?=$INSTDIR'
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r1)'
+    System::Call 'kernel32::CloseHandle(p r2)'
+    ${If} $5 = 0
+        Delete "$R0\Uninstall.exe"
+        RMDir "$R0"
+    ${EndIf}
+FunctionEnd
 
 Function un.onInit
     ${GetParameters} $0
     ClearErrors
     ${GetOptions} $0 "/FINISH=" $1
-    ${IfNot} ${Errors}
-        IntOp $1 $1 + 0
-        System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2'
-        ${If} $2 <> 0
-            System::Call 'kernel32::WaitForSingleObject(p r2, i 30000)'
-            System::Call 'kernel32::CloseHandle(p r2)'
-        ${EndIf}
+    ${If} ${Errors}
+        Call un.CleanTemp
+        Return
+    ${EndIf}
+    ; The copy of un.HandOver: waits for the uninstall, and for an installer that writes
+    ; meanwhile. What a reinstall took again (the entry names this folder anew) is left to it.
+    IntOp $1 $1 + 0
+    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2'
+    ${If} $2 <> 0
+        System::Call 'kernel32::WaitForSingleObject(p r2, i 30000)'
+        System::Call 'kernel32::CloseHandle(p r2)'
+    ${EndIf}
+    System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p .r2'
+    System::Call 'kernel32::WaitForSingleObject(p r2, i 60000) i .r3'
+    ReadRegStr $4 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $3 <> 0x102
+    ${AndIf} $4 != $INSTDIR
         Delete "$INSTDIR\Uninstall.exe"
         RMDir "$INSTDIR"
-        Quit
     ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r2)'
+    ; This copy and its folder go once it has ended: the system's own command processor waits
+    ; for that, trying once a second for half a minute.
+    StrCpy $0 $EXEDIR "" -38
+    StrCpy $0 "$TEMP\Tavelin-$0"
+    ${If} $0 == $EXEDIR
+        Exec '"$SYSDIR\cmd.exe" /d /q /c "for /l %i in (1,1,30) do (ping -n 2 127.0.0.1 >nul & rd /s /q "$EXEDIR" 2>nul & if not exist "$EXEDIR" exit)"'
+    ${EndIf}
+    ; A Quit from here would say "cancelled" (2); this step did what it could.
+    SetErrorLevel 0
+    Quit
 FunctionEnd

@@ -73,9 +73,9 @@ footer() {  # kind
     echo "InstallationMetadata:"
     echo "  DefaultInstallLocation: '%LOCALAPPDATA%\\Programs\\Tavelin'"
     echo "ExpectedReturnCodes:"
-    # Tagged as the number it is: a reader that takes untagged scalars as text (as the schema
-    # checker in the package-schemas folder does, after winget's YAML 1.2) still reads a number.
-    echo "- InstallerReturnCode: !!int 3"
+    # A plain number, as winget's own manifests write it: winget reads this field as a number
+    # by its name.
+    echo "- InstallerReturnCode: 3"
     echo "  ReturnResponse: packageInUse"
     echo "Installers:"
     echo "- Architecture: x86"

@@ -4,6 +4,9 @@
 //       with the installer's exit code
 //   installer_driver hold  a running Tavelin that will not close: holds its one-copy mutex and a
 //       window like its hidden main window that ignores WM_CLOSE; prints "holding" once it does
+//   installer_driver sleep MS  prints "pid" and its process id, and ends MS milliseconds later
+// Copied to another name and started under it, it leaves a file named as itself and ".ran"
+// beside itself: an exe planted where an installer might start it.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -69,6 +72,19 @@ int Hold() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (!std::wcsstr(self, L"installer_driver")) {
+        ::CloseHandle(::CreateFileW((std::wstring(self) + L".ran").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr));
+        return 0;
+    }
+    if (argc == 3 && std::wcscmp(argv[1], L"sleep") == 0) {
+        std::printf("pid %lu\n", ::GetCurrentProcessId());
+        std::fflush(stdout);
+        ::Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+        return 0;
+    }
     if (argc >= 3 && std::wcscmp(argv[1], L"run") == 0) return Run(argc, argv);
     if (argc == 2 && std::wcscmp(argv[1], L"hold") == 0) return Hold();
     return 2;

@@ -30,6 +30,9 @@ copies() { pgrep -f 'Tavelin.Tavelin\.exe' || true; }
 running() { [ -n "$(copies)" ]; }
 ended() { [ -z "$(copies)" ]; }
 captures() { ls "$user/Desktop" | grep -c '^Shot-.*\.jpg$' || true; }
+temp=$(winepath -u "$(wine cmd /c echo %TEMP% | tr -d '\r')")
+in_temp() { ls "$temp" | grep -i tavelin || true; }  # what of Tavelin is in %TEMP%
+temp_clean() { [ -z "$(in_temp)" ]; }
 eventually() {  # command...: true once the command is, within 20 s
     for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done
     return 1
@@ -73,6 +76,10 @@ captures_after 0 || fail "the installed Tavelin does not capture"
 wine reg add "$approved" /v Tavelin /t REG_BINARY /d 030000000000000000000000 /f >/dev/null 2>&1
 before=$(copies)
 
+# The entry's InstallLocation is anyone's to write: pointed at an empty folder, it is not taken.
+planted="$WINEPREFIX/drive_c/Planted"
+mkdir -p "$planted"
+wine reg add "$uninstall" /v InstallLocation /d 'C:\Planted' /f >/dev/null 2>&1
 # Run as winget does: silent, and told no folder.
 wine "$driver" run "$(winepath -w "$setup")" /S >"$TAVELIN_SESSION/upgrade.out" || fail "the silent upgrade failed"
 eventually running || fail "the upgrade did not start Tavelin again"
@@ -85,6 +92,12 @@ after=$(copies)
 [ "$(echo "$after" | wc -w)" = 1 ] && [ "$after" != "$before" ] ||
     fail "want one new copy after the upgrade: before $before, after $(echo $after)"
 captures_after "$(captures)" || fail "the upgraded Tavelin does not capture"
+[ -z "$(ls "$planted")" ] || fail "the upgrade wrote into the folder a planted InstallLocation names: $(ls "$planted")"
+temp_clean || fail "left in %TEMP% after an upgrade: $(in_temp)"
+
+# An exe at the name older uninstallers gave their copy in %TEMP%, put there by another program.
+cp "$driver" "$temp/Tavelin-Uninstall.exe"
+cp "$installed/Uninstall.exe" "$TAVELIN_SESSION/Uninstall.exe"
 
 kept=$(cd "$user/Desktop" && sha256sum Shot-*.jpg)
 # As the quiet uninstall string says, which returns once the uninstall is done.
@@ -97,6 +110,20 @@ wine reg query "$uninstall" >/dev/null 2>&1 && fail "the Apps & features entry i
 [ -z "$(value "$approved" Tavelin)" ] || fail "the StartupApproved value is left"
 (cd "$user/Desktop" && echo "$kept" | sha256sum -c --quiet) || fail "captures touched"
 [ -n "$(value 'HKCU\SOFTWARE\Tavelin' JpgName)" ] || fail "a silent uninstall removed the settings"
+eventually temp_clean || fail "left in %TEMP% after the uninstall: $(in_temp)"
+
+# A reinstall while the uninstall's last step waits (for an uninstall that stands for the one
+# it finishes) keeps what it wrote.
+finish="$temp/Tavelin-{00000000-0000-0000-0000-000000000000}"
+mkdir -p "$finish" && cp "$TAVELIN_SESSION/Uninstall.exe" "$finish/"
+wine "$driver" sleep 6000 >"$TAVELIN_SESSION/sleep.out" &
+eventually grep -q '^pid' "$TAVELIN_SESSION/sleep.out" || fail "no process to wait for"
+wine "$finish/Uninstall.exe" "/FINISH=$(tr -d '\r' <"$TAVELIN_SESSION/sleep.out" | sed -n 's/^pid //p')" "_?=C:\Custom\Tavelin" &
+finisher=$!
+wine "$setup" /S '/D=C:\Custom\Tavelin' || fail "the reinstall failed"
+wait "$finisher"
+[ -f "$installed/Uninstall.exe" ] || fail "the uninstall's last step deleted a reinstall's Uninstall.exe"
+eventually temp_clean || fail "the last step's copy is left in %TEMP%: $(in_temp)"
 
 # A running copy that does not close when asked: a silent install says so in its exit code.
 wine "$driver" hold >"$TAVELIN_SESSION/hold.out" 2>&1 &
