@@ -23,7 +23,10 @@
 namespace tavelin {
 namespace {
 
-const RECT kScreen{0, 0, 1366, 768};
+// The whole primary screen, whatever its size.
+const RECT kScreen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+const unsigned kScreenWidth = static_cast<unsigned>(kScreen.right);
+const unsigned kScreenHeight = static_cast<unsigned>(kScreen.bottom);
 
 
 // A finished capture: a JPEG of the given size that an independent decoder reads.
@@ -62,13 +65,12 @@ protected:
 };
 
 TEST_F(CapturePipeline, WholeScreenBecomesTheNextNumberedFile) {
-    ASSERT_EQ(::GetSystemMetrics(SM_CXSCREEN), 1366) << "the test X server's screen";
     test::TempFolder folder;
     const int first = CaptureOnceInto(folder);
     ASSERT_GT(first, 0);
     EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(first) + L".jpg"})
         << "one JPEG, and the temporary BMP is gone";
-    ExpectJpegCapture(folder.File(folder.Names()[0]), 1366, 768);
+    ExpectJpegCapture(folder.File(folder.Names()[0]), kScreenWidth, kScreenHeight);
 
     test::UseCaptureFolder(folder.Path(), L"Other name");
     g_screenCapture.CaptureAndSave(kScreen);
@@ -95,8 +97,8 @@ TEST_F(CapturePipeline, ExistingFilesAreNeverReplaced) {
 
     EXPECT_EQ(test::ReadBytes(folder.File(jpg)), mine);
     EXPECT_EQ(test::ReadBytes(folder.File(bmp)), mine);
-    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 3) + L".jpg"), 1366, 768);
-    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 4) + L".jpg"), 1366, 768);
+    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 3) + L".jpg"), kScreenWidth, kScreenHeight);
+    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 4) + L".jpg"), kScreenWidth, kScreenHeight);
     EXPECT_EQ(folder.Names().size(), 4u) << "the user's two files and two captures, no BMP";
 }
 
@@ -254,7 +256,7 @@ TEST_F(CapturePipeline, FailedBmpWriteLeavesNoFileAndUsesUpItsNumber) {
     g_screenCapture.CaptureAndSave(kScreen);
     EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 2) + L".jpg"})
         << "the failed capture's number is not used again";
-    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 2) + L".jpg"), 1366, 768);
+    ExpectJpegCapture(folder.File(L"Shot-" + std::to_wstring(n + 2) + L".jpg"), kScreenWidth, kScreenHeight);
     EXPECT_EQ(ReadCodecGuard().startups - failed.startups, 1) << "the next capture starts it afresh";
 }
 
@@ -278,7 +280,7 @@ TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
     const int n = NumberOf(taken.substr(0, taken.size() - 4));
     const std::wstring next = L"Shot-" + std::to_wstring(n + 1);
     EXPECT_EQ(std::wstring(job.jpgName), folder.File(next + L".jpg"));
-    ExpectJpegCapture(folder.File(next + L".jpg"), 1366, 768);
+    ExpectJpegCapture(folder.File(next + L".jpg"), kScreenWidth, kScreenHeight);
     EXPECT_EQ(folder.Names().size(), 2u) << "their file and the capture, no BMP";
 
     // A file takes the JPEG's name while the capture converts: the JPEG moves on as well.
@@ -293,7 +295,7 @@ TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
     g_screenCapture.DeleteAndRelease(moved);
     EXPECT_EQ(test::ReadBytes(jpegTaken), theirs) << "written over or deleted";
     EXPECT_EQ(NumberOf(moved.jpgName), NumberOf(jpegTaken) + 1);
-    ExpectJpegCapture(moved.jpgName, 1366, 768);
+    ExpectJpegCapture(moved.jpgName, kScreenWidth, kScreenHeight);
     EXPECT_EQ(folder.Names().size(), 4u) << "their files and the captures, no BMP";
 
     // The JPEG cannot be saved (its folder is gone): the whole BMP is kept and named, and the
@@ -313,7 +315,7 @@ TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
     EXPECT_EQ(boxes.Boxes()[0].caption, ApplicationTitle());
     EXPECT_TRUE(boxes.Boxes()[0].exclamationIcon);
     const test::DecodedImage bmp = test::DecodeWithGdiplus(kept.bmpName);
-    EXPECT_TRUE(bmp.ok && bmp.width == 1366u && bmp.height == 768u) << "the BMP holds the whole capture";
+    EXPECT_TRUE(bmp.ok && bmp.width == kScreenWidth && bmp.height == kScreenHeight) << "the BMP holds the whole capture";
     g_screenCapture.CaptureAndSave(kScreen);
     EXPECT_TRUE(test::Exists(folder.File(L"Shot-" + std::to_wstring(keptNumber + 1) + L".jpg")));
     EXPECT_EQ(test::HeldResources(), "") << "a capture kept something";

@@ -165,12 +165,13 @@ TEST(Image, CapturedDesktopBecomesA32BitDibAndAJpeg) {
     test::TempFolder folder;
     const std::wstring bmp = folder.File(L"screen.bmp");
     const std::wstring jpg = folder.File(L"screen.jpg");
+    const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
     {
         const unique_hdc display(::CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
         const unique_hdc memory(::CreateCompatibleDC(display.get()));
-        const unique_hbitmap bitmap(::CreateCompatibleBitmap(display.get(), 1366, 768));
+        const unique_hbitmap bitmap(::CreateCompatibleBitmap(display.get(), width, height));
         const unique_select selected(memory.get(), bitmap.get());
-        ::BitBlt(memory.get(), 0, 0, 1366, 768, display.get(), 0, 0, SRCCOPY);
+        ::BitBlt(memory.get(), 0, 0, width, height, display.get(), 0, 0, SRCCOPY);
         CScreenCapture().writeBMP(bitmap.get(), memory.get(), bmp.c_str());
     }
     const std::vector<uint8_t> file = test::ReadBytes(bmp);
@@ -178,10 +179,10 @@ TEST(Image, CapturedDesktopBecomesA32BitDibAndAJpeg) {
     {
         CImage image;
         ASSERT_EQ(image.Load(bmp.c_str()), S_OK);
-        EXPECT_EQ(image.GetWidth(), 1366);
-        EXPECT_EQ(image.GetHeight(), 768);
+        EXPECT_EQ(image.GetWidth(), width);
+        EXPECT_EQ(image.GetHeight(), height);
         EXPECT_EQ(image.GetBPP(), 32);
-        EXPECT_EQ(image.GetPitch(), -5464);
+        EXPECT_EQ(image.GetPitch(), -width * 4);
         EXPECT_FALSE(image.HasAlpha()) << "the fourth byte of a screen pixel is no alpha";
         ExpectRowsAsInFile(image, file);
         ASSERT_EQ(image.Save(jpg.c_str(), GUID_NULL), S_OK);
@@ -189,8 +190,8 @@ TEST(Image, CapturedDesktopBecomesA32BitDibAndAJpeg) {
     const test::DecodedImage source = test::DecodeWithGdiplus(bmp);
     const test::DecodedImage result = test::DecodeWithGdiplus(jpg);
     ASSERT_TRUE(result.ok);
-    EXPECT_EQ(result.width, 1366u);
-    EXPECT_EQ(result.height, 768u);
+    EXPECT_EQ(result.width, static_cast<unsigned>(width));
+    EXPECT_EQ(result.height, static_cast<unsigned>(height));
     EXPECT_GT(Psnr(source, result), 30.0) << "dB against the BMP";
     ExpectNothingHeld();
 }

@@ -1,5 +1,7 @@
 #include "tests/support/desktop_driver.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -18,14 +20,20 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     return true;
 }
 
-std::wstring WindowsPath(const std::string& linuxPath) {
-    // Wine shows the Linux root as drive Z:.
-    std::wstring path = L"Z:";
-    for (char c : linuxPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    return path;
+bool OnWine() {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-std::wstring TavelinExePath() { return WindowsPath(TAVELIN_EXE_LINUX_PATH); }
+std::wstring WindowsPath(const std::string& buildPath) {
+    std::wstring path(buildPath.size(), L'\0');
+    path.resize(::MultiByteToWideChar(CP_UTF8, 0, buildPath.data(), static_cast<int>(buildPath.size()), path.data(),
+                                      static_cast<int>(path.size())));
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    // Wine shows the Linux root as drive Z:.
+    return buildPath.rfind('/', 0) == 0 ? L"Z:" + path : path;
+}
+
+std::wstring TavelinExePath() { return WindowsPath(TAVELIN_EXE_PATH); }
 
 TavelinProcess::~TavelinProcess() {
     if (m_process.hProcess) {
@@ -42,15 +50,24 @@ bool TavelinProcess::Start(bool waitForTrayIcon) {
     std::wstring commandLine = L"\"" + m_exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                           nullptr, &startup, &m_process)) {
         std::fprintf(stderr, "could not start %ls: error %lu\n", m_exe.c_str(), ::GetLastError());
         return false;
     }
+    // Ended with the test program, also one that CTest kills on its time-out: on Windows the
+    // next test would meet it on the user's desktop. Only it: what it starts stays out of the
+    // job (under Wine, the session's desktop and tray start with its first window).
+    m_job.reset(::CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+    ::SetInformationJobObject(m_job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    ::AssignProcessToJobObject(m_job.get(), m_process.hProcess);
+    ::ResumeThread(m_process.hThread);
     ::WaitForInputIdle(m_process.hProcess, 10000);
     return WaitFor([this, waitForTrayIcon] {
         m_mainWindow = FindWindowOf(L"#32770", L"Tavelin");
-        return m_mainWindow != nullptr && (!waitForTrayIcon || TrayIconShown());
+        return m_mainWindow != nullptr && (!waitForTrayIcon || TrayIconShown(m_mainWindow));
     });
 }
 
@@ -181,7 +198,7 @@ void PressWindowsKeyWith(WORD key) {
 
 void PressKey(WORD key) { Send({Key(key, false), Key(key, true)}); }
 
-void ClickAt(POINT point) {
+void ClickAt(POINT point, Button button) {
     const int width = ::GetSystemMetrics(SM_CXSCREEN);
     const int height = ::GetSystemMetrics(SM_CYSCREEN);
     INPUT move{};
@@ -189,23 +206,44 @@ void ClickAt(POINT point) {
     move.mi.dx = (point.x * 65536 + width / 2) / width;
     move.mi.dy = (point.y * 65536 + height / 2) / height;
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    // The buttons carry the place too, as a mouse's report does: under Wine, another program
+    // may put the pointer back where the X server last had it between the move and the press.
     INPUT down = move;
-    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    down.mi.dwFlags |= button == Button::Left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN;
     INPUT up = move;
-    up.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    up.mi.dwFlags |= button == Button::Left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP;
     Send({move, down, up});
 }
 
-POINT TrayIconCentre() {
+void ClickElsewhereWhileAMenuIsOpen(POINT point) {
+    // Wine gives a click injected with SendInput outside another program's open menu to none
+    // of that menu's own loop's watchers, where Windows does and a click through the X server
+    // does under Wine.
+    if (OnWine()) {
+        RunLinuxCommand("xdotool mousemove " + std::to_string(point.x) + " " + std::to_string(point.y) + " click 1");
+    } else {
+        ClickAt(point);
+    }
+}
+
+namespace {
+// Where the shell shows Tavelin's icon (its only one: uID 0). Wine has no answer.
+bool TrayIconRect(HWND owner, RECT* rect) {
+    NOTIFYICONIDENTIFIER icon{};
+    icon.cbSize = sizeof(icon);
+    icon.hWnd = owner;
+    icon.uID = 0;
+    return owner && ::Shell_NotifyIconGetRect(&icon, rect) == S_OK && rect->right > rect->left;
+}
+}  // namespace
+
+POINT TrayIconCentre(HWND owner) {
+    RECT rect;
+    if (TrayIconRect(owner, &rect)) return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
     return {::GetSystemMetrics(SM_CXSCREEN) - 10, ::GetSystemMetrics(SM_CYSCREEN) - 10};
 }
 
-bool ClickTrayIcon(int button) { return ClickThroughX(TrayIconCentre(), button); }
-
-bool ClickThroughX(POINT point, int button) {
-    return RunLinuxCommand("xdotool mousemove " + std::to_string(point.x) + " " +
-                           std::to_string(point.y) + " click " + std::to_string(button)) == 0;
-}
+void ClickTrayIcon(HWND owner, Button button) { ClickAt(TrayIconCentre(owner), button); }
 
 std::string LinuxPath(const std::wstring& windowsPath) {
     using ToUnix = char*(CDECL*)(const wchar_t*);
@@ -257,20 +295,41 @@ int RunLinuxCommand(const std::string& command) {
     return code;
 }
 
-bool TrayIconShown() {
+bool TrayIconShown(HWND owner) {
+    RECT rect;
+    if (TrayIconRect(owner, &rect)) return true;
+    if (!OnWine()) return false;
     // The first icon of the virtual desktop's notification area sits in the bottom-right
-    // corner; Wine offers no way to ask the shell for it, so look at its pixels against the
-    // taskbar's own colour further left.
-    HDC screen = ::GetDC(nullptr);
+    // corner: look at its pixels against the taskbar's own colour further left.
     const int width = ::GetSystemMetrics(SM_CXSCREEN);
     const int height = ::GetSystemMetrics(SM_CYSCREEN);
-    const COLORREF taskbar = ::GetPixel(screen, width - 200, height - 2);
-    int differing = 0;
-    for (int y = height - 18; y < height - 2; ++y)
-        for (int x = width - 18; x < width - 2; ++x)
-            if (::GetPixel(screen, x, y) != taskbar) ++differing;
+    const DWORD taskbar = ScreenPixels({width - 200, height - 2, width - 199, height - 1})[0];
+    const std::vector<DWORD> slot = ScreenPixels({width - 18, height - 18, width - 2, height - 2});
+    return std::count_if(slot.begin(), slot.end(), [&](DWORD pixel) { return pixel != taskbar; }) > 64;
+}
+
+std::vector<DWORD> ScreenPixels(const RECT& rect) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
-    return differing > 64;
+    for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
+    return pixels;
 }
 
 int VisibleTaskbarButtons() {

@@ -8,15 +8,20 @@
 #include <utility>
 #include <vector>
 
+#include "framework/unique_handles.h"
+
 namespace tavelin::test {
 
 // Polls until the condition holds or the time is up; returns the condition's last answer.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 
+// Whether the tests run under Wine rather than on Windows itself.
+bool OnWine();
+
 // The Windows path of the Tavelin.exe that this build made.
 std::wstring TavelinExePath();
-// A Linux path as Wine shows it to Windows programs.
-std::wstring WindowsPath(const std::string& linuxPath);
+// A path the build named, as Windows programs see it: a Linux one as Wine shows it.
+std::wstring WindowsPath(const std::string& buildPath);
 
 class TavelinProcess {
 public:
@@ -41,6 +46,7 @@ public:
 private:
     std::wstring m_exe;
     PROCESS_INFORMATION m_process{};
+    unique_handle m_job;
     HWND m_mainWindow = nullptr;
 };
 
@@ -73,24 +79,27 @@ void SendKeys(const std::vector<KeyStroke>& strokes);
 void PressWindowsKeyWith(WORD key);
 // A key pressed and released through SendInput.
 void PressKey(WORD key);
-// A left click at a screen point through SendInput.
-void ClickAt(POINT screenPoint);
-// A click on the notification area's first icon through the X server, as a user's mouse
-// gives it (xdotool): left (button 1) or right (button 3). Leaves the pointer there.
-bool ClickTrayIcon(int button);
-// The same anywhere on the screen. Once the X pointer has moved, clicks go this way too: a
-// SendInput click can be undone by Wine taking the X pointer's place back.
-bool ClickThroughX(POINT screenPoint, int button);
-POINT TrayIconCentre();
+// A click at a screen point through SendInput, as a user's mouse gives it. Leaves the pointer
+// there.
+enum class Button { Left, Right };
+void ClickAt(POINT screenPoint, Button button = Button::Left);
+// A left click on another window while a program's menu is open, which closes the menu.
+void ClickElsewhereWhileAMenuIsOpen(POINT screenPoint);
+// The middle of Tavelin's icon in the notification area, as the shell says where it has one;
+// else the first icon's place in Wine's taskbar, bottom right.
+POINT TrayIconCentre(HWND owner);
+void ClickTrayIcon(HWND owner, Button button);
 
-// The Linux path of a Windows path, as Wine maps it.
+// Under Wine only, for what Windows has no way to do (a small disk): the Linux path of a
+// Windows path, and a shell command run on the Linux side (at most 30 s), its exit status or -1.
 std::string LinuxPath(const std::wstring& windowsPath);
-// Runs a shell command on the Linux side of Wine and waits for it (at most 30 s); returns its
-// exit status, or -1.
 int RunLinuxCommand(const std::string& command);
 
-// Whether the notification area shows an icon in its first place (bottom right).
-bool TrayIconShown();
+// Whether the notification area shows Tavelin's icon: where the shell cannot say, whether an
+// icon is drawn in its first place.
+bool TrayIconShown(HWND owner);
+// The screen's pixels in `rect`, row by row from the top, as 0x00RRGGBB.
+std::vector<DWORD> ScreenPixels(const RECT& rect);
 // The buttons the virtual desktop's taskbar shows: the Start button and one for each window
 // that has a taskbar entry.
 int VisibleTaskbarButtons();

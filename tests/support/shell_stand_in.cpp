@@ -1,6 +1,10 @@
 #include "tests/support/shell_stand_in.h"
 
+#include "tests/support/desktop_driver.h"
+
 #include <algorithm>
+#include <atomic>
+#include <cwchar>
 #include <cstdio>
 #include <future>
 #include <utility>
@@ -45,6 +49,28 @@ LRESULT CALLBACK Observe(int code, WPARAM wParam, LPARAM lParam) {
 }
 constexpr HOOKPROC kObservers[] = {Observe<0>, Observe<1>};
 
+// On Windows the shell itself holds Windows key + A and + S and gets their WM_HOTKEY: what
+// shows that it acted on one is a window of its own taking the foreground: Quick Settings or
+// the Action center for A, Search for S; Start, which a lone Windows key opens, for either.
+std::atomic<int> g_shellWindows[2]{};
+void CALLBACK SeeForeground(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+    wchar_t name[64] = {}, caption[64] = {};
+    ::GetClassNameW(window, name, 64);
+    ::GetWindowTextW(window, caption, 64);
+    const bool quickSettings = std::wcscmp(name, L"ControlCenterWindow") == 0 ||
+                               std::wcscmp(caption, L"Action center") == 0 || std::wcscmp(caption, L"Quick settings") == 0;
+    const bool search = std::wcscmp(caption, L"Search") == 0;
+    if (std::wcscmp(name, L"Windows.UI.Core.CoreWindow") != 0 && !quickSettings) return;
+    if (!search) ++g_shellWindows[0];
+    if (!quickSettings) ++g_shellWindows[1];
+}
+
+// A key combination taken with RegisterHotKey, or on Windows held by the shell already.
+bool Hold(int id, UINT key) {
+    if (::RegisterHotKey(nullptr, id, MOD_WIN, key)) return true;
+    return ::GetLastError() == ERROR_HOTKEY_ALREADY_REGISTERED && !OnWine();
+}
+
 LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COPYDATA && g_seeTrayRequest) {
         return g_seeTrayRequest(reinterpret_cast<HWND>(wParam), *reinterpret_cast<const COPYDATASTRUCT*>(lParam));
@@ -67,8 +93,14 @@ ShellStandIn::ShellStandIn(bool holdA, bool holdS)
                   std::lock_guard<std::mutex> lock(m_lock);
                   m_keys += KeyText(key, up);
               };
-              const bool heldA = !holdA || ::RegisterHotKey(nullptr, 1, MOD_WIN, 'A');
-              const bool heldS = !holdS || ::RegisterHotKey(nullptr, 2, MOD_WIN, 'S');
+              const bool heldA = !holdA || Hold(1, 'A');
+              const bool heldS = !holdS || Hold(2, 'S');
+              m_shellWindowsBefore[0] = g_shellWindows[0];
+              m_shellWindowsBefore[1] = g_shellWindows[1];
+              // One watch for both stand-ins, so that each window counts once.
+              if (m_slot == 0)
+                  m_foregroundHook = ::SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                                       SeeForeground, 0, 0, WINEVENT_OUTOFCONTEXT);
               m_hook = ::SetWindowsHookExW(WH_KEYBOARD_LL, kObservers[m_slot], ::GetModuleHandleW(nullptr), 0);
               return heldA && heldS && m_hook;
           },
@@ -79,6 +111,7 @@ ShellStandIn::ShellStandIn(bool holdA, bool holdS)
           [this] {
               // Wine keeps calling the hook of a thread that has ended, and waits for it in vain.
               ::UnhookWindowsHookEx(m_hook);
+              ::UnhookWinEvent(m_foregroundHook);
               ::UnregisterHotKey(nullptr, 1);
               ::UnregisterHotKey(nullptr, 2);
               g_seeKey[m_slot] = nullptr;
@@ -91,12 +124,12 @@ std::string ShellStandIn::TakeKeys() {
 
 int ShellStandIn::HotkeysA() const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_hotkeys[0];
+    return m_hotkeys[0] + (g_shellWindows[0] - m_shellWindowsBefore[0]);
 }
 
 int ShellStandIn::HotkeysS() const {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_hotkeys[1];
+    return m_hotkeys[1] + (g_shellWindows[1] - m_shellWindowsBefore[1]);
 }
 
 TrayStandIn::TrayStandIn(bool forward)
@@ -108,14 +141,19 @@ TrayStandIn::TrayStandIn(bool forward)
           ::RegisterClassW(&windowClass);
           const HWND shell = ::FindWindowW(windowClass.lpszClassName, nullptr);
           g_seeTrayRequest = [this, forward, shell](HWND owner, const COPYDATASTRUCT& data) -> LRESULT {
-              {
+              // Wine's shell32 sends the request as dwData. Windows' sends a record that starts
+              // with a signature and the request, as dwData 1, and asks for an icon's place as 3
+              // (one that only the shell can answer: 0 is "not known").
+              const auto* record = static_cast<const DWORD*>(data.lpData);
+              const bool windows = data.cbData >= 8 && record[0] == 0x34753423;
+              if (!windows || data.dwData == 1) {
                   std::lock_guard<std::mutex> lock(m_lock);
-                  m_requests.push_back({owner, static_cast<DWORD>(data.dwData)});
+                  m_requests.push_back({owner, windows ? record[1] : static_cast<DWORD>(data.dwData)});
                   m_texts.emplace_back(static_cast<const wchar_t*>(data.lpData), data.cbData / sizeof(wchar_t));
               }
-              return forward ? ::SendMessageW(shell, WM_COPYDATA, reinterpret_cast<WPARAM>(owner),
-                                              reinterpret_cast<LPARAM>(&data))
-                             : TRUE;
+              if (forward)
+                  return ::SendMessageW(shell, WM_COPYDATA, reinterpret_cast<WPARAM>(owner), reinterpret_cast<LPARAM>(&data));
+              return windows && data.dwData != 1 ? 0 : TRUE;
           };
           // Shell_NotifyIcon asks for the first window of the class in z-order: a new topmost one.
           // Hidden, it has no button on the taskbar.

@@ -27,7 +27,8 @@ private:
     bool m_ready = false;
 };
 
-// Holds Windows key + A and + S with RegisterHotKey, as the shell does, and watches the
+// Holds Windows key + A and + S with RegisterHotKey, as the shell does (on Windows, where the
+// shell itself holds them, it leaves them to it), and watches the
 // keyboard with a low-level hook set before the program under test starts, so that it sees
 // only what that program passes on. Holding neither, and made after the program's hook is
 // set, it is an observer called ahead of that hook. Two at a time.
@@ -38,7 +39,8 @@ public:
     bool Ready() const { return m_loop.Ready(); }
     // The keys its hook has seen since last asked, as "5Bv E8v E8^ 5B^ " (code, down v, up ^).
     std::string TakeKeys();
-    // The WM_HOTKEY messages it received for Windows key + A and + S.
+    // The WM_HOTKEY messages it received for Windows key + A and + S; on Windows, where the
+    // shell holds them, also the times a window of the shell took the foreground.
     int HotkeysA() const;
     int HotkeysS() const;
 
@@ -48,6 +50,8 @@ private:
     int m_hotkeys[2] = {};
     int m_slot = 0;
     HHOOK m_hook = nullptr;
+    HWINEVENTHOOK m_foregroundHook = nullptr;
+    int m_shellWindowsBefore[2] = {};
     LoopThread m_loop;  // last: its thread uses the members above
 };
 std::string KeyText(DWORD virtualKey, bool up);

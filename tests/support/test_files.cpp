@@ -4,7 +4,12 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
+#include <gtest/gtest.h>
+
+#include "framework/unique_handles.h"
 #include "settings/settings_store.h"
 
 namespace tavelin::test {
@@ -158,4 +163,88 @@ std::wstring DesktopFolder() {
     return path;
 }
 
+}  // namespace tavelin::test
+
+namespace tavelin::test {
+namespace {
+// On Windows the tests run in the user's own registry: what they touch is set aside before a
+// test program's first test and put back after its last. Set aside in the registry, not in
+// memory, so that a program that was killed has it put back by the next one.
+constexpr wchar_t kSetAsideKeyPath[] = L"SOFTWARE\\Tavelin-tests";
+
+unique_hkey Key(const std::wstring& path, bool create) {
+    HKEY key = nullptr;
+    if (create) ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    else ::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key);
+    return unique_hkey(key);
+}
+
+// The value as it is, or its absence; false where it could not be read or written.
+bool CopyValue(const wchar_t* fromPath, const wchar_t* fromName, const wchar_t* toPath, const wchar_t* toName) {
+    const unique_hkey to = Key(toPath, true);
+    DWORD type = 0, size = 0;
+    constexpr DWORD kAsStored = RRF_RT_ANY | RRF_NOEXPAND;
+    const LONG found = ::RegGetValueW(HKEY_CURRENT_USER, fromPath, fromName, kAsStored, &type, nullptr, &size);
+    if (found == ERROR_FILE_NOT_FOUND) {
+        const LONG deleted = ::RegDeleteValueW(to.get(), toName);
+        return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
+    }
+    std::vector<BYTE> data(size);
+    return found == ERROR_SUCCESS &&
+           ::RegGetValueW(HKEY_CURRENT_USER, fromPath, fromName, kAsStored, &type, data.data(), &size) == ERROR_SUCCESS &&
+           ::RegSetValueExW(to.get(), toName, 0, type, data.data(), size) == ERROR_SUCCESS;
+}
+
+// Copies a key with all it holds where it exists; false where it exists and was not copied.
+bool CopyKey(const std::wstring& fromPath, const std::wstring& toPath) {
+    const unique_hkey from = Key(fromPath, false);
+    return !from || ::RegCopyTreeW(from.get(), nullptr, Key(toPath, true).get()) == ERROR_SUCCESS;
+}
+
+class UsersOwnRegistry : public testing::Environment {
+public:
+    void SetUp() override {
+        if (!PutBack()) Stop("could not put back what an earlier test program set aside");
+        if (!CopyKey(kSettingsKeyPath, kSettingsCopyPath) ||
+            !CopyValue(kRunKeyPath, kRunValueName, kSetAsideKeyPath, L"Run") ||
+            !CopyValue(kStartupApprovedKeyPath, kRunValueName, kSetAsideKeyPath, L"StartupApproved") ||
+            // From here on, what was set aside is put back before anything else.
+            ::RegSetKeyValueW(HKEY_CURRENT_USER, kSetAsideKeyPath, L"Complete", REG_SZ, L"", sizeof(wchar_t)) != ERROR_SUCCESS) {
+            ::RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKeyPath);
+            ::RegDeleteKeyW(HKEY_CURRENT_USER, kSetAsideKeyPath);
+            Stop("could not set the user's Tavelin settings aside");
+        }
+        ForgetSettings();
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kStartupApprovedKeyPath, kRunValueName);
+    }
+    void TearDown() override {
+        if (!PutBack()) std::fprintf(stderr, "the user's Tavelin settings are still in HKCU\\%ls\n", kSetAsideKeyPath);
+    }
+
+private:
+    static constexpr const wchar_t* kSettingsCopyPath = L"SOFTWARE\\Tavelin-tests\\Settings";
+
+    [[noreturn]] static void Stop(const char* why) {
+        std::fprintf(stderr, "%s: no test ran\n", why);
+        std::exit(1);
+    }
+    // The copy goes only once all of it is back.
+    static bool PutBack() {
+        if (::RegGetValueW(HKEY_CURRENT_USER, kSetAsideKeyPath, L"Complete", RRF_RT_REG_SZ, nullptr, nullptr,
+                           nullptr) == ERROR_SUCCESS) {
+            ForgetSettings();
+            if (!CopyKey(kSettingsCopyPath, kSettingsKeyPath) ||
+                !CopyValue(kSetAsideKeyPath, L"Run", kRunKeyPath, kRunValueName) ||
+                !CopyValue(kSetAsideKeyPath, L"StartupApproved", kStartupApprovedKeyPath, kRunValueName))
+                return false;
+        }
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKeyPath);
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, kSetAsideKeyPath);
+        return true;
+    }
+};
+
+[[maybe_unused]] testing::Environment* const g_usersOwnRegistry =
+    testing::AddGlobalTestEnvironment(new UsersOwnRegistry);
+}  // namespace
 }  // namespace tavelin::test
