@@ -35,6 +35,7 @@ BOOL CCaptureSaveApp::InitInstance() {
         return FALSE;
     }
     EnsureDefaultSettings();
+    RegisterCaptureSound();
     CCaptureSaveDlg dialog;
     m_pMainWnd = &dialog;
     dialog.DoModal();

@@ -5,12 +5,18 @@
 #include "app/startup_balloon.h"
 #include "capture/capture_rect.h"
 #include "capture/screen_capture.h"
+#include "framework/system_dlls.h"
 #include "framework/unique_handles.h"
 #include "res/resource.h"
 #include "settings/settings_dialog.h"
+#include "settings/settings_store.h"
 #include "tray/tray_icon.h"
 
+#include <mmsystem.h>
+#include <shlobj.h>
 #include <versionhelpers.h>
+
+#include <string>
 
 namespace tavelin {
 
@@ -21,6 +27,14 @@ const UINT kTaskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
 
 // A second copy of the program asks for the balloon with this.
 const UINT kShowBalloonAgain = ::RegisterWindowMessageW(kShowBalloonAgainMessage);
+
+// What the user chose for Tavelin's Capture event in Sound settings, played without waiting;
+// nothing where they chose nothing.
+void PlayCaptureSound() {
+    using PlaySoundFn = BOOL(WINAPI*)(LPCWSTR, HMODULE, DWORD);
+    static const auto play = FindExport<PlaySoundFn>(LoadSystemDll(L"winmm.dll"), "PlaySoundW");
+    if (play) play(kCaptureSoundAlias, nullptr, SND_ALIAS | SND_APPLICATION | SND_ASYNC | SND_NODEFAULT);
+}
 
 }  // namespace
 
@@ -39,6 +53,7 @@ const MessageMap* CCaptureSaveDlg::GetMessageMap() const {
         OnMessage<WM_CLOSE, &CCaptureSaveDlg::OnClose>(),
         OnCommand<ID_CONTEXT_ABOUT, &CCaptureSaveDlg::OnAbout>(),
         OnCommand<ID_CONTEXT_SETTINGS, &CCaptureSaveDlg::OnSettings>(),
+        OnCommand<ID_CONTEXT_OPEN_FOLDER, &CCaptureSaveDlg::OnOpenCapturesFolder>(),
         OnMessage<WM_HOTKEY, &CCaptureSaveDlg::OnHotKey>(),
         OnMessage<kClaimedHotkeyMessage, &CCaptureSaveDlg::OnClaimedHotkey>(),
         OnMessage<WM_WTSSESSION_CHANGE, &CCaptureSaveDlg::OnSessionChange>(),
@@ -78,6 +93,7 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon.get() : m_hIcon));
 
     m_userWindows.Start();
+    g_screenCapture.SetClipboardOwner(m_hWnd);
     // Taken before the icon shows: a press the moment it is there captures. And before the
     // balloon goes up, so that it can say which keys work.
     const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd, ::IsWindows10OrGreater());
@@ -178,7 +194,44 @@ LRESULT CCaptureSaveDlg::OnClaimedHotkey(WPARAM hotkeyId, LPARAM time) {
 }
 
 void CCaptureSaveDlg::Capture(int hotkeyId) {
-    if (const auto rect = CaptureRectForHotkey(hotkeyId)) g_screenCapture.CaptureAndSave(*rect);
+    const auto rect = CaptureRectForHotkey(hotkeyId);
+    if (rect && g_screenCapture.CaptureAndSave(*rect)) PlayCaptureSound();
+}
+
+// Explorer on the folder the next capture goes to, with this run's last capture selected
+// where it is there. A folder that is not there gives way to the desktop, as a capture's does.
+// No message: Explorer says what it cannot open.
+void CCaptureSaveDlg::OnOpenCapturesFolder() {
+    std::wstring folder = g_screenCapture.NextCaptureFolder();
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    wchar_t desktop[MAX_PATH];
+    if ((attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) && GetDesktopFolder(desktop))
+        folder = desktop;
+    const std::wstring& last = g_screenCapture.LastCapture();
+    const size_t slash = last.find_last_of(L'\\');
+    const bool selectLast = slash != std::wstring::npos && ::GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                            IsDesktopFolder(last.substr(0, slash).c_str(), folder.c_str());
+    // Explorer's window comes up in front: the foreground is ours while the menu's command runs.
+    ::AllowSetForegroundWindow(ASFW_ANY);
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    bool opened = false;
+    if (selectLast) {
+        PIDLIST_ABSOLUTE item = nullptr;
+        if (SUCCEEDED(::SHParseDisplayName(last.c_str(), nullptr, &item, 0, nullptr))) {
+            opened = SUCCEEDED(::SHOpenFolderAndSelectItems(item, 0, nullptr, 0));
+            ::CoTaskMemFree(item);
+        }
+    }
+    if (!opened) {
+        SHELLEXECUTEINFOW open{};
+        open.cbSize = sizeof(open);
+        open.fMask = SEE_MASK_FLAG_NO_UI;
+        open.lpVerb = L"open";
+        open.lpFile = folder.c_str();
+        open.nShow = SW_SHOWNORMAL;
+        ::ShellExecuteExW(&open);
+    }
+    if (SUCCEEDED(com)) ::CoUninitialize();
 }
 
 void CCaptureSaveDlg::OnExit() { ::PostQuitMessage(0); }

@@ -38,6 +38,7 @@ protected:
     void OnClose();
     void OnAbout();
     void OnSettings();
+    void OnOpenCapturesFolder();
 
 private:
     void Capture(int hotkeyId);

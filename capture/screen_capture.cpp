@@ -32,8 +32,10 @@ constexpr size_t kBaseNameChars = 100;
 // folder); the capture falls back to the default instead. So does a missing or empty folder,
 // which would put the captures in the drive's root, where a standard user may not write.
 // Only the capture falls back: what is stored stays as the user saved it.
-void ReadCaptureNaming(wchar_t (&folder)[kFolderChars], wchar_t (&base)[kBaseNameChars]) {
+void ReadCaptureNaming(wchar_t (&folder)[kFolderChars], wchar_t (&base)[kBaseNameChars],
+                       bool* copyToClipboard = nullptr) {
     const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    if (copyToClipboard) *copyToClipboard = IsValuePresent(settings.get(), kCopyToClipboardValue);
     ReadText(settings.get(), kJpgPathValue, folder);
     if (folder[0] == L'\0') {
         wchar_t desktop[MAX_PATH];
@@ -147,7 +149,7 @@ bool CScreenCapture::CopyScreen(const RECT& rect, CaptureJob& job) {
 void CScreenCapture::ReserveNames(CaptureJob& job) {
     wchar_t folder[kFolderChars];
     wchar_t base[kBaseNameChars];
-    ReadCaptureNaming(folder, base);
+    ReadCaptureNaming(folder, base, &job.copyToClipboard);
 
     const int number = FirstFreeNumber(g_nextCaptureNumber, [&](int candidate) {
         ComposeCaptureName(job.bmpName, folder, base, candidate, L".bmp");
@@ -196,6 +198,32 @@ void CScreenCapture::SaveJpeg(CaptureJob& job) {
     }));
 }
 
+// The temporary BMP is a device-independent bitmap behind its 14-byte file header: the
+// clipboard takes it as it stands, read back only where the user asked for the copy. A
+// clipboard that another program holds open is tried again for a moment and then left alone.
+void CScreenCapture::CopyToClipboard(CaptureJob& job) {
+    if (!job.copyToClipboard || !job.jpegSaved || job.bmpWritten != BmpWrite::Whole || !m_clipboardOwner) return;
+    const unique_hfile file(::CreateFileW(job.bmpName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart <= kFileHeaderBytes ||
+        size.QuadPart > 0x7FFFFFFF || ::SetFilePointer(file.get(), kFileHeaderBytes, nullptr, FILE_BEGIN) != kFileHeaderBytes)
+        return;
+    const DWORD dibBytes = static_cast<DWORD>(size.QuadPart - kFileHeaderBytes);
+    unique_hglobal dib(::GlobalAlloc(GMEM_MOVEABLE, dibBytes));
+    void* bytes = dib ? ::GlobalLock(dib.get()) : nullptr;
+    DWORD read = 0;
+    const bool whole = bytes && ::ReadFile(file.get(), bytes, dibBytes, &read, nullptr) && read == dibBytes;
+    if (bytes) ::GlobalUnlock(dib.get());
+    if (!whole) return;
+    bool opened = false;
+    for (int attempt = 0; attempt < 10 && !(opened = ::OpenClipboard(m_clipboardOwner)); ++attempt) ::Sleep(20);
+    if (!opened) return;
+    // Once the clipboard holds the memory, it is the clipboard's to free.
+    if (::EmptyClipboard() && ::SetClipboardData(CF_DIB, dib.get())) dib.release();
+    ::CloseClipboard();
+}
+
 void CScreenCapture::DeleteAndRelease(CaptureJob& job) {
     ReleaseScreenCopy(job);
     job.image.reset();
@@ -212,14 +240,24 @@ void CScreenCapture::DeleteAndRelease(CaptureJob& job) {
     }
 }
 
-void CScreenCapture::CaptureAndSave(const RECT& rect) {
+bool CScreenCapture::CaptureAndSave(const RECT& rect) {
     CaptureJob job;
-    if (!CopyScreen(rect, job)) return;
+    if (!CopyScreen(rect, job)) return false;
     ReserveNames(job);
     WriteTemporaryBmp(job);
     LoadTemporaryBmp(job);
     SaveJpeg(job);
+    CopyToClipboard(job);
     DeleteAndRelease(job);
+    if (job.jpegSaved) m_lastCapture = job.jpgName;
+    return job.jpegSaved;
+}
+
+std::wstring CScreenCapture::NextCaptureFolder() const {
+    wchar_t folder[kFolderChars];
+    wchar_t base[kBaseNameChars];
+    ReadCaptureNaming(folder, base);
+    return folder;
 }
 
 }  // namespace tavelin

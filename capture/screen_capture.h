@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "capture/capture_names.h"
 #include "capture/image.h"
@@ -32,6 +33,7 @@ struct CaptureJob {
     wchar_t jpgName[kCaptureNameChars] = {};
     BmpWrite bmpWritten = BmpWrite::NotCreated;
     bool jpegSaved = false;
+    bool copyToClipboard = false;  // as the settings said when the names were chosen
 };
 
 class CScreenCapture {
@@ -39,8 +41,9 @@ public:
     // Copies the rectangle off the display and saves it as folder\name-n.jpg, by way of a
     // temporary folder\name-n.bmp that is deleted again, with the folder and base name read
     // afresh from the settings, and n the next number under which neither file exists.
-    // Where the JPEG cannot be saved, the whole BMP is kept and a message names it.
-    void CaptureAndSave(const RECT& rect);
+    // Where the JPEG cannot be saved, the whole BMP is kept and a message names it. Where the
+    // settings say so, a saved capture also goes to the clipboard. True once the JPEG is saved.
+    bool CaptureAndSave(const RECT& rect);
 
     // The stages CaptureAndSave runs, in its order, one after the other on the same job.
     // They are public so that the benchmark times this very code, stage by stage.
@@ -50,7 +53,15 @@ public:
     void WriteTemporaryBmp(CaptureJob& job);
     void LoadTemporaryBmp(CaptureJob& job);
     void SaveJpeg(CaptureJob& job);
+    void CopyToClipboard(CaptureJob& job);
     void DeleteAndRelease(CaptureJob& job);
+
+    // The window that owns what a capture puts on the clipboard; none, nothing is put there.
+    void SetClipboardOwner(HWND window) { m_clipboardOwner = window; }
+    // The folder the next capture goes to, as it reads the settings.
+    std::wstring NextCaptureFolder() const;
+    // This run's last saved JPEG, or an empty text.
+    const std::wstring& LastCapture() const { return m_lastCapture; }
 
     // Writes the bitmap, read through the device context it is selected into, as an
     // uncompressed BMP file under a name where no file stands yet; failures are shown in a
@@ -59,6 +70,10 @@ public:
     // return true to have it tried; without it, the name taken is a failure to create.
     BmpWrite writeBMP(HBITMAP bitmap, HDC deviceContext, const wchar_t* filePath,
                       const std::function<bool()>& nameTaken = {});
+
+private:
+    HWND m_clipboardOwner = nullptr;
+    std::wstring m_lastCapture;
 };
 
 // The one capture object every hotkey uses.

@@ -305,6 +305,10 @@ Section "Uninstall"
     ${If} $0 == ""
         DeleteRegValue HKCU "${APPROVED_KEY}" "Tavelin"
     ${EndIf}
+    ; Sound settings would go on listing the program, with whatever sound was chosen for its
+    ; Capture event. A portable copy that is left registers it again when it starts.
+    DeleteRegKey HKCU "AppEvents\Schemes\Apps\Tavelin"
+    DeleteRegKey HKCU "AppEvents\EventLabels\TavelinCapture"
 
     ; Captures are the user's, and never touched.
     MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \

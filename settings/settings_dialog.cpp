@@ -63,6 +63,7 @@ void CSettingsDialog::DoDataExchange(CDataExchange* exchange) {
     DDX_Control(exchange, IDC_JPG_PATH, m_pathEdit);
     DDX_Control(exchange, IDC_JPG_NAME, m_nameEdit);
     DDX_Control(exchange, IDC_RESTORE_DEFAULTS, m_restoreCheck);
+    DDX_Control(exchange, IDC_COPY_TO_CLIPBOARD, m_clipboardCheck);
 }
 
 BOOL CSettingsDialog::OnInitDialog() {
@@ -77,6 +78,7 @@ BOOL CSettingsDialog::OnInitDialog() {
         const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
         ReadText(settings.get(), kJpgPathValue, folder);
         ReadText(settings.get(), kJpgNameValue, name);
+        if (IsValuePresent(settings.get(), kCopyToClipboardValue)) m_clipboardCheck.SetCheck(BST_CHECKED);
     }
     m_pathEdit.SetWindowText(folder);
     m_nameEdit.SetWindowText(name);
@@ -90,6 +92,7 @@ void CSettingsDialog::OnRestoreDefaults() {
     wchar_t desktop[MAX_PATH];
     const bool haveDesktop = GetDesktopFolder(desktop);
     m_autoStartCheck.SetCheck(BST_CHECKED);
+    m_clipboardCheck.SetCheck(BST_UNCHECKED);
     // Without a desktop path the folder field keeps what it shows.
     if (haveDesktop) m_pathEdit.SetWindowText(desktop);
     m_nameEdit.SetWindowText(kDefaultJpgName);
@@ -142,6 +145,12 @@ void CSettingsDialog::OnSaveAndClose() {
         WriteMarker(m_settingsKey.get(), kNoJpgNameStyleValue);
     } else {
         DeleteValue(m_settingsKey.get(), kNoJpgNameStyleValue);
+    }
+
+    if (m_clipboardCheck.GetCheck() == BST_CHECKED) {
+        WriteMarker(m_settingsKey.get(), kCopyToClipboardValue);
+    } else {
+        DeleteValue(m_settingsKey.get(), kCopyToClipboardValue);
     }
 
     if (m_restoreCheck.GetCheck() == BST_UNCHECKED) WriteMarker(m_settingsKey.get(), kNoDefaultValue);

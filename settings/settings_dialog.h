@@ -30,6 +30,7 @@ private:
     CEdit m_pathEdit;
     CEdit m_nameEdit;
     CButton m_restoreCheck;
+    CButton m_clipboardCheck;
 };
 
 // Whether a folder text names the desktop folder itself: without regard to letter case or

@@ -89,6 +89,21 @@ bool GetRunCommand(wchar_t (&buffer)[kRunCommandChars]) {
     return true;
 }
 
+void RegisterCaptureSound() {
+    const auto setDefault = [](const wchar_t* path, const wchar_t* text, bool keepStored) {
+        HKEY raw = nullptr;
+        DWORD created = 0;
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &raw,
+                              &created) != ERROR_SUCCESS)
+            return;
+        const unique_hkey key(raw);
+        if (!keepStored || created == REG_CREATED_NEW_KEY) WriteText(key.get(), nullptr, text);
+    };
+    setDefault(kSoundAppKeyPath, L"Tavelin", false);
+    setDefault(kCaptureSoundLabelKeyPath, L"Capture", false);
+    setDefault(kCaptureSoundKeyPath, L"", true);
+}
+
 void EnsureDefaultSettings() {
     HKEY rawSettings = nullptr;
     if (::RegCreateKeyW(HKEY_CURRENT_USER, kSettingsKeyPath, &rawSettings) != ERROR_SUCCESS) {

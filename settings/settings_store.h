@@ -20,6 +20,8 @@ inline constexpr wchar_t kStartupApprovedKeyPath[] =
 
 inline constexpr wchar_t kJpgPathValue[] = L"JpgPath";
 inline constexpr wchar_t kJpgNameValue[] = L"JpgName";
+// REG_DWORD 1 where each saved capture also goes to the clipboard; absent, it does not.
+inline constexpr wchar_t kCopyToClipboardValue[] = L"CopyToClipboard";
 
 // Marker values: their presence alone records that the user overrode a default.
 inline constexpr wchar_t kNoDesktopSaveValue[] = L"NoDesktopSave";
@@ -78,6 +80,15 @@ bool GetExecutablePath(wchar_t (&buffer)[MAX_PATH]);
 // would first start C:\Program.exe at logon. False, with an empty buffer, as above.
 inline constexpr size_t kRunCommandChars = MAX_PATH + 2;
 bool GetRunCommand(wchar_t (&buffer)[kRunCommandChars]);
+
+// Windows' Sound settings list an application's events from HKCU\AppEvents: Tavelin and its
+// one event, Capture, registered with no sound chosen, so that nothing is heard until the user
+// picks one. A sound the user chose stays.
+inline constexpr wchar_t kSoundAppKeyPath[] = L"AppEvents\\Schemes\\Apps\\Tavelin";
+inline constexpr wchar_t kCaptureSoundKeyPath[] = L"AppEvents\\Schemes\\Apps\\Tavelin\\TavelinCapture\\.Current";
+inline constexpr wchar_t kCaptureSoundLabelKeyPath[] = L"AppEvents\\EventLabels\\TavelinCapture";
+inline constexpr wchar_t kCaptureSoundAlias[] = L"TavelinCapture";
+void RegisterCaptureSound();
 
 // Creates the settings key and, wherever no marker value says otherwise, writes the default
 // folder (the desktop), the Run entry for this executable and the default base name.

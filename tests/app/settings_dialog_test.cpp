@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ using test::TavelinProcess;
 using test::WaitFor;
 
 constexpr int kAutoStart = 1001, kSaveClose = 1004, kPath = 1006, kName = 1008,
-              kRestore = 1009;
+              kRestore = 1009, kClipboard = 1010;
 
 using test::OpenSettings;
 
@@ -34,12 +36,14 @@ bool Present(const wchar_t* name) { return test::Query(kSettingsKeyPath, name).p
 
 std::wstring Stored(const wchar_t* name) { return test::Query(kSettingsKeyPath, name).Text(); }
 
-// Saves the given folder and name through the dialog.
-void SaveThroughDialog(const TavelinProcess& app, const std::wstring& folder, const std::wstring& name) {
+// Saves the given folder and name through the dialog, and the clipboard box ticked or not.
+void SaveThroughDialog(const TavelinProcess& app, const std::wstring& folder, const std::wstring& name,
+                       bool clipboard = false) {
     HWND dialog = OpenSettings(app);
     ASSERT_TRUE(dialog);
     test::SetControlText(dialog, kPath, folder);
     test::SetControlText(dialog, kName, name);
+    if ((CheckOf(dialog, kClipboard) == BST_CHECKED) != clipboard) Click(dialog, kClipboard);
     Click(dialog, kSaveClose);
     ASSERT_TRUE(Closed(dialog));
 }
@@ -182,13 +186,16 @@ TEST_F(SettingsDialog, RestoringDefaults) {
     const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
     WriteMarker(settings.get(), kNoAutoStartValue);
     WriteMarker(settings.get(), kNoDefaultValue);
+    WriteMarker(settings.get(), kCopyToClipboardValue);
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
 
     HWND dialog = OpenSettings(app);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_UNCHECKED);
+    EXPECT_EQ(CheckOf(dialog, kClipboard), BST_CHECKED);
     Click(dialog, kRestore);
+    EXPECT_EQ(CheckOf(dialog, kClipboard), BST_UNCHECKED);
     EXPECT_EQ(test::ControlText(dialog, kPath), test::DesktopFolder());
     EXPECT_EQ(test::ControlText(dialog, kName), L"Shot");
     EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_CHECKED);
@@ -218,6 +225,7 @@ TEST_F(SettingsDialog, RestoringDefaults) {
     EXPECT_EQ(Stored(kJpgNameValue), L"Shot");
     EXPECT_FALSE(Present(kNoDesktopSaveValue));
     EXPECT_FALSE(Present(kNoJpgNameStyleValue));
+    EXPECT_FALSE(Present(kCopyToClipboardValue));
     EXPECT_FALSE(Present(kNoAutoStartValue));
     EXPECT_FALSE(Present(kNoDefaultValue));
 
@@ -251,7 +259,38 @@ TEST_F(SettingsDialog, CancellingTheFolderPickerKeepsTheFolder) {
     EXPECT_EQ(test::ControlText(dialog, kPath), L"D:\\keep me");
 }
 
+// What the clipboard holds: its text, and the size of its device-independent bitmap.
+struct Clipboard {
+    std::wstring text;
+    LONG width = 0, height = 0;
+};
+Clipboard ReadClipboard() {
+    Clipboard held;
+    if (!::OpenClipboard(nullptr)) return held;
+    if (HANDLE text = ::GetClipboardData(CF_UNICODETEXT)) {
+        held.text = static_cast<const wchar_t*>(::GlobalLock(text));
+        ::GlobalUnlock(text);
+    }
+    if (HANDLE dib = ::GetClipboardData(CF_DIB)) {
+        const auto* header = static_cast<const BITMAPINFOHEADER*>(::GlobalLock(dib));
+        held.width = header->biWidth;
+        held.height = std::abs(header->biHeight);
+        ::GlobalUnlock(dib);
+    }
+    ::CloseClipboard();
+    return held;
+}
+
 TEST_F(SettingsDialog, TheNextCaptureUsesWhatWasSaved) {
+    // Something of the user's on the clipboard, which a capture leaves alone by default.
+    HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(::OpenClipboard(owner) && ::EmptyClipboard());
+    HGLOBAL text = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(L"mine"));
+    std::memcpy(::GlobalLock(text), L"mine", sizeof(L"mine"));
+    ::GlobalUnlock(text);
+    ::SetClipboardData(CF_UNICODETEXT, text);
+    ::CloseClipboard();
+
     test::TempFolder folder;
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
@@ -263,6 +302,18 @@ TEST_F(SettingsDialog, TheNextCaptureUsesWhatWasSaved) {
     })) << "no Alpha-1 in the saved folder, which holds " << testing::PrintToString(folder.Names())
         << "; the program " << (app.HasExited() ? "ended" : "runs") << ", message box: "
         << testing::PrintToString(test::WaitForMessageBox(app, 0).text);
+    Clipboard held = ReadClipboard();
+    EXPECT_TRUE(held.text == L"mine" && held.width == 0) << "the clipboard was touched";
+
+    // Ticked, the box puts each saved capture there too, as a bitmap of its size.
+    SaveThroughDialog(app, folder.Path(), L"Alpha", true);
+    EXPECT_TRUE(Present(kCopyToClipboardValue));
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([&] { return (held = ReadClipboard()).width != 0; }));
+    EXPECT_EQ(held.width, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(held.height, ::GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_TRUE(held.text.empty()) << "the capture is all the clipboard holds";
+    ::DestroyWindow(owner);
 }
 
 TEST(SettingsRules, TheDesktopFolderItself) {

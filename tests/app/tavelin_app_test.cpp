@@ -174,6 +174,11 @@ TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
     ASSERT_TRUE(app.Start());
     EXPECT_TRUE(test::TrayIconShown(app.MainWindow()));
     EXPECT_TRUE(TrayShowsTheSmallImage(app.MainWindow())) << "the icon is scaled from another size, and blurred";
+    // Its Capture event in Sound settings, with no sound chosen.
+    EXPECT_EQ(test::Query(kSoundAppKeyPath, L"").Text(), L"Tavelin");
+    EXPECT_EQ(test::Query(kCaptureSoundLabelKeyPath, L"").Text(), L"Capture");
+    const test::StoredValue sound = test::Query(kCaptureSoundKeyPath, L"");
+    EXPECT_TRUE(sound.present && sound.Text().empty()) << "a sound chosen for the user";
     // By the time the balloon shows, the main window's loop has long been running, and the
     // window would have been shown with it.
     EXPECT_TRUE(BalloonSays(tray, kBothKeysText));
@@ -210,6 +215,15 @@ TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
 
     test::PressWindowsKeyWith('S');
     EXPECT_TRUE(WaitFor([] { return Captures(L"Shot-*") == std::vector<std::wstring>{L"Shot-1.jpg", L"Shot-2.jpg"}; }));
+
+    // Open captures folder: Explorer on them, a window of another program whose title names
+    // the folder.
+    const std::wstring desktop = test::DesktopFolder();
+    const std::wstring folder = desktop.substr(desktop.find_last_of(L'\\') + 1);
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32781, 0);
+    EXPECT_TRUE(WaitFor([&] { return !test::WindowsTitled(folder, app.ProcessId()).empty(); }, 15000))
+        << "no Explorer window on " << testing::PrintToString(folder);
+    for (HWND explorer : test::WindowsTitled(folder, app.ProcessId())) ::PostMessageW(explorer, WM_CLOSE, 0, 0);
 }
 
 TEST_F(TavelinApp, AFailedWriteIsReportedAndItsNumberNotReused) {
@@ -634,17 +648,17 @@ bool ClickToClose(HWND about, const std::wstring& text) {
 // The notification area is a stand-in here: Wine's own drops the icon of a destroyed window
 // by itself, and would hide whether Tavelin deletes it.
 TEST_F(TavelinApp, TrayMenuAndTheHiddenWindowEndOnlyOnExit) {
-    EXPECT_EQ(TrayMenuTexts(), (std::vector<std::wstring>{L"Settings=32780", L"About..=32778", L"-", L"Exit=32773"}));
+    EXPECT_EQ(TrayMenuTexts(), (std::vector<std::wstring>{L"Open captures folder=32781", L"Settings=32780",
+                                                           L"About..=32778", L"-", L"Exit=32773"}));
     test::TrayStandIn tray;
     ASSERT_TRUE(tray.Ready());
     TavelinProcess app;
     ASSERT_TRUE(app.Start(false));
     ASSERT_TRUE(WaitFor([&] { return !tray.RequestsFor(app.MainWindow()).empty(); }));
-    // Down twice is the second item, About..
+    // Down three times is the third item, About..
     HWND menu = OpenTrayMenu(app);
     ASSERT_TRUE(menu) << "no menu after a right click on the icon";
-    test::PressKey(VK_DOWN);
-    test::PressKey(VK_DOWN);
+    for (int down = 0; down < 3; ++down) test::PressKey(VK_DOWN);
     test::PressKey(VK_RETURN);
     HWND about = WaitForAboutBox(app);
     ASSERT_TRUE(about) << "About.. did not open the About box";
@@ -690,11 +704,9 @@ TEST_F(TavelinApp, TrayMenuAndTheHiddenWindowEndOnlyOnExit) {
         << "the hotkeys still capture, and the skipped press used no number";
 
 
-    // Three times down passes the separator and lands on Exit.
+    // Four times down passes the separator and lands on Exit.
     ASSERT_TRUE(OpenTrayMenu(app));
-    test::PressKey(VK_DOWN);
-    test::PressKey(VK_DOWN);
-    test::PressKey(VK_DOWN);
+    for (int down = 0; down < 4; ++down) test::PressKey(VK_DOWN);
     test::PressKey(VK_RETURN);
     ASSERT_TRUE(app.HasExited(5000)) << "Exit did not end the program";
     EXPECT_EQ(app.ExitCode(), 0u);
@@ -875,21 +887,21 @@ TEST_F(TavelinApp, GivesTheForegroundBackToTheUsersWindow) {
     }
     ASSERT_TRUE(user.ClickToFocus());
 
-    // The menu's items: Settings is one down, About.. two.
+    // The menu's items: Settings is two down, About.. three.
     auto choose = [&](int downs) {
         test::ClickTrayIcon(app.MainWindow(), test::Button::Right);
         ASSERT_TRUE(VisibleMenu());
         for (int i = 0; i < downs; ++i) test::PressKey(VK_DOWN);
         test::PressKey(VK_RETURN);
     };
-    choose(2);
+    choose(3);
     about = WaitForAboutBox(app);
     ASSERT_TRUE(about) << "About.. from the menu";
     ASSERT_TRUE(ClickToClose(about, L"Tavelin - Pellumry v4.0"));
     capturesTheUsersWindowAfter("About.. from the menu");
 
     auto closesSettings = [&](const std::function<void()>& whileOpen) {
-        choose(1);
+        choose(2);
         HWND settings = nullptr;
         ASSERT_TRUE(WaitFor([&] {
             settings = app.FindWindowOf(L"#32770", L"Tavelin settings");

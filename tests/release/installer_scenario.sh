@@ -100,6 +100,8 @@ cp "$driver" "$temp/Tavelin-Uninstall.exe"
 cp "$installed/Uninstall.exe" "$TAVELIN_SESSION/Uninstall.exe"
 
 kept=$(cd "$user/Desktop" && sha256sum Shot-*.jpg)
+sounds='HKCU\AppEvents\Schemes\Apps\Tavelin'
+wine reg query "$sounds\TavelinCapture\.Current" >/dev/null 2>&1 || fail "Tavelin's Capture event is not in Sound settings"
 # As the quiet uninstall string says, which returns once the uninstall is done.
 wine "$installed/Uninstall.exe" /S "_?=${exe%\\Tavelin.exe}" || fail "the silent uninstall failed"
 eventually test ! -e "$installed" || fail "left in $installed: $(ls "$installed")"
@@ -108,6 +110,8 @@ eventually ended || fail "the uninstall left Tavelin running"
 wine reg query "$uninstall" >/dev/null 2>&1 && fail "the Apps & features entry is left"
 [ -z "$(value "$run" Tavelin)" ] || fail "the Run value is left"
 [ -z "$(value "$approved" Tavelin)" ] || fail "the StartupApproved value is left"
+wine reg query "$sounds" >/dev/null 2>&1 && fail "Sound settings still list Tavelin"
+wine reg query 'HKCU\AppEvents\EventLabels\TavelinCapture' >/dev/null 2>&1 && fail "the Capture event's label is left"
 (cd "$user/Desktop" && echo "$kept" | sha256sum -c --quiet) || fail "captures touched"
 [ -n "$(value 'HKCU\SOFTWARE\Tavelin' JpgName)" ] || fail "a silent uninstall removed the settings"
 eventually temp_clean || fail "left in %TEMP% after the uninstall: $(in_temp)"

@@ -369,4 +369,29 @@ std::vector<std::wstring> VisibleToolTipTexts() {
     return texts;
 }
 
+namespace {
+struct TitleSearch {
+    const std::wstring& text;
+    DWORD except;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTitled(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<TitleSearch*>(parameter);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    wchar_t title[512] = {};
+    ::GetWindowTextW(window, title, 512);
+    if (process != search.except && ::IsWindowVisible(window) && std::wstring(title).find(search.text) != std::wstring::npos)
+        search.found.push_back(window);
+    return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> WindowsTitled(const std::wstring& text, DWORD except) {
+    TitleSearch search{text, except, {}};
+    ::EnumWindows(CollectTitled, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 }  // namespace tavelin::test

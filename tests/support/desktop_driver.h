@@ -107,6 +107,9 @@ int VisibleTaskbarButtons();
 // The texts of the visible tool tips and balloons on the desktop.
 std::vector<std::wstring> VisibleToolTipTexts();
 
+// The visible top-level windows of other processes than `except` whose title holds `text`.
+std::vector<HWND> WindowsTitled(const std::wstring& text, DWORD except);
+
 // The window's class name.
 std::wstring ClassOf(HWND window);
 
