@@ -60,6 +60,7 @@ const MessageMap* CCaptureSaveDlg::GetMessageMap() const {
         OnMessage<WM_POWERBROADCAST, &CCaptureSaveDlg::OnPowerBroadcast>(),
         OnMessage<WM_INPUT, &CCaptureSaveDlg::OnInput>(),
         OnMessage<WM_ACTIVATEAPP, &CCaptureSaveDlg::OnActivateApp>(),
+        OnMessage<WM_TIMER, &CCaptureSaveDlg::OnTimer>(),
     };
     static const MessageMap kMap = MakeMessageMap(DialogMessageMap(), kEntries);
     return &kMap;
@@ -195,7 +196,17 @@ LRESULT CCaptureSaveDlg::OnClaimedHotkey(WPARAM hotkeyId, LPARAM time) {
 
 void CCaptureSaveDlg::Capture(int hotkeyId) {
     const auto rect = CaptureRectForHotkey(hotkeyId);
-    if (rect && g_screenCapture.CaptureAndSave(*rect)) PlayCaptureSound();
+    if (!rect) return;
+    // The sign of an earlier capture is not part of this one.
+    m_sign.Remove();
+    if (!g_screenCapture.CaptureAndSave(*rect)) return;
+    PlayCaptureSound();
+    m_sign.Show(m_hWnd, *rect);
+}
+
+LRESULT CCaptureSaveDlg::OnTimer(WPARAM id, LPARAM) {
+    if (id == CaptureSign::kTimerId) m_sign.Remove();
+    return 0;
 }
 
 // Explorer on the folder the next capture goes to, with this run's last capture selected
@@ -282,6 +293,9 @@ void CCaptureSaveDlg::ShowTrayMenu() {
         const int reach = ::GetSystemMetrics(SM_CXSMICON);
         icon = {cursor.x - reach, cursor.y - reach, cursor.x + reach, cursor.y + reach};
     }
+    // Going, the sign moves the pointer onto what was under it, and Wine's menu takes that move
+    // for the user's: it would change the item that the keys had chosen.
+    m_sign.Remove();
     ForegroundReturn giveBack(m_userWindows, ForegroundReturn::Taker::Menu);
     // A menu of a window that is not in the foreground does not close when the user clicks
     // elsewhere; and the WM_NULL after it lets the menu close properly on the second click.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/capture_sign.h"
 #include "app/foreground_return.h"
 #include "framework/dialog.h"
 #include "hotkeys/capture_hotkeys.h"
@@ -34,6 +35,7 @@ protected:
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
     LRESULT OnInput(WPARAM, LPARAM input);
     LRESULT OnActivateApp(WPARAM active, LPARAM);
+    LRESULT OnTimer(WPARAM id, LPARAM);
     void OnExit();
     void OnClose();
     void OnAbout();
@@ -51,6 +53,7 @@ private:
     CaptureHotkeys m_hotkeys;
     SessionNotification m_sessionNotification;  // while the keyboard hook is set
     const wchar_t* m_balloonText = nullptr;  // what the start-up balloon said
+    CaptureSign m_sign;  // after a saved capture, until its timer or the next capture
     UserWindowWatch m_userWindows;  // where the foreground goes back to after our menu and dialogs
 };
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -201,31 +202,6 @@ TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
     EXPECT_EQ(std::wstring(runValue), L"\"" + test::TavelinExePath() + L"\"");
 }
 
-TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
-    TavelinProcess app;
-    ASSERT_TRUE(app.Start());
-    test::PressWindowsKeyWith('S');
-    ASSERT_TRUE(WaitFor([] { return !Captures().empty(); })) << "no capture after Windows key + S";
-    const test::DecodedImage image = WaitForCapture(L"Shot-1.jpg");
-    ASSERT_TRUE(image.ok) << "the first capture of a run is number 1";
-    EXPECT_EQ(image.width, static_cast<unsigned>(::GetSystemMetrics(SM_CXSCREEN)));
-    EXPECT_EQ(image.height, static_cast<unsigned>(::GetSystemMetrics(SM_CYSCREEN)));
-    // One JPEG, and the temporary BMP gone with the capture.
-    EXPECT_EQ(Captures(L"Shot-*"), std::vector<std::wstring>{L"Shot-1.jpg"});
-
-    test::PressWindowsKeyWith('S');
-    EXPECT_TRUE(WaitFor([] { return Captures(L"Shot-*") == std::vector<std::wstring>{L"Shot-1.jpg", L"Shot-2.jpg"}; }));
-
-    // Open captures folder: Explorer on them, a window of another program whose title names
-    // the folder.
-    const std::wstring desktop = test::DesktopFolder();
-    const std::wstring folder = desktop.substr(desktop.find_last_of(L'\\') + 1);
-    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32781, 0);
-    EXPECT_TRUE(WaitFor([&] { return !test::WindowsTitled(folder, app.ProcessId()).empty(); }, 15000))
-        << "no Explorer window on " << testing::PrintToString(folder);
-    for (HWND explorer : test::WindowsTitled(folder, app.ProcessId())) ::PostMessageW(explorer, WM_CLOSE, 0, 0);
-}
-
 TEST_F(TavelinApp, AFailedWriteIsReportedAndItsNumberNotReused) {
     test::TempFolder folder;
     test::UseCaptureFolder(folder.File(L"gone"));
@@ -315,6 +291,94 @@ private:
     HWND m_window = nullptr;
 };
 
+// Whether `image` shows `colour` at `point`.
+bool Shows(const test::DecodedImage& image, POINT point, COLORREF colour) {
+    if (!image.ok || static_cast<unsigned>(point.x) >= image.width || static_cast<unsigned>(point.y) >= image.height)
+        return false;
+    const uint32_t shown = image.At(point.x, point.y);
+    return std::abs(static_cast<int>((shown >> 16) & 255) - GetRValue(colour)) <= 8 &&
+           std::abs(static_cast<int>((shown >> 8) & 255) - GetGValue(colour)) <= 8 &&
+           std::abs(static_cast<int>(shown & 255) - GetBValue(colour)) <= 8;
+}
+
+// The sign of a saved capture: whether it covered `rect`, stayed out of the way (topmost, no
+// clicks, never the foreground) and went within a second.
+HWND ShownSign(const TavelinProcess& app) {
+    HWND sign = nullptr;
+    WaitFor([&] { return (sign = app.FindWindowOf(L"TavelinCaptureSign", L"")) && ::IsWindowVisible(sign); }, 3000);
+    return sign;
+}
+
+bool SignShownAndGone(const TavelinProcess& app, const RECT& rect) {
+    const HWND sign = ShownSign(app);
+    if (!sign) return false;
+    RECT covered{};
+    ::GetWindowRect(sign, &covered);
+    constexpr LONG_PTR kAside = WS_EX_TOPMOST | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE | WS_EX_LAYERED;
+    const bool aside = (::GetWindowLongPtrW(sign, GWL_EXSTYLE) & kAside) == kAside && ::GetForegroundWindow() != sign;
+    return ::EqualRect(&covered, &rect) && aside && WaitFor([&] { return !::IsWindow(sign); }, 1000);
+}
+
+TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    const RECT screen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    // The user's window, which each capture shows as it is: not dimmed by a sign.
+    const COLORREF colour = RGB(200, 30, 90);
+    TargetWindow target({210, 140, 530, 380}, colour);
+    ASSERT_TRUE(target.ClickToFocus());
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(SignShownAndGone(app, screen)) << "no sign of the capture, or one in the way";
+    ASSERT_TRUE(WaitFor([] { return !Captures().empty(); })) << "no capture after Windows key + S";
+    const test::DecodedImage image = WaitForCapture(L"Shot-1.jpg");
+    ASSERT_TRUE(image.ok) << "the first capture of a run is number 1";
+    EXPECT_EQ(image.width, static_cast<unsigned>(screen.right));
+    EXPECT_EQ(image.height, static_cast<unsigned>(screen.bottom));
+    // One JPEG, and the temporary BMP gone with the capture.
+    EXPECT_EQ(Captures(L"Shot-*"), std::vector<std::wstring>{L"Shot-1.jpg"});
+
+    // A capture that comes while the sign shows takes the screen without it.
+    test::PressWindowsKeyWith('S');
+    ASSERT_TRUE(ShownSign(app));
+    test::PressWindowsKeyWith('S');
+    const std::vector<std::wstring> three{L"Shot-1.jpg", L"Shot-2.jpg", L"Shot-3.jpg"};
+    EXPECT_TRUE(WaitFor([&] { return Captures(L"Shot-*") == three; }));
+    for (const std::wstring& name : three)
+        EXPECT_TRUE(Shows(WaitForCapture(name), {370, 260}, colour)) << testing::PrintToString(name) << " shows a sign";
+
+    // Open captures folder: Explorer on them, a window of another program whose title names
+    // the folder.
+    const std::wstring desktop = test::DesktopFolder();
+    const std::wstring folder = desktop.substr(desktop.find_last_of(L'\\') + 1);
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32781, 0);
+    EXPECT_TRUE(WaitFor([&] { return !test::WindowsTitled(folder, app.ProcessId()).empty(); }, 15000))
+        << "no Explorer window on " << testing::PrintToString(folder);
+    for (HWND explorer : test::WindowsTitled(folder, app.ProcessId())) ::PostMessageW(explorer, WM_CLOSE, 0, 0);
+
+    // Without Windows' animations, no sign. Stored, as Settings stores it: Wine keeps a
+    // setting made only for the session within the process that made it.
+    ::PostMessageW(app.MainWindow(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.HasExited(5000));
+    struct AnimationsOff {
+        BOOL was = TRUE;
+        AnimationsOff() {
+            ::SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &was, 0);
+            Set(FALSE);
+        }
+        ~AnimationsOff() { Set(was); }
+        static void Set(BOOL on) {
+            ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(on)),
+                                    SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+        }
+    } animationsOff;
+    TavelinProcess still;
+    ASSERT_TRUE(still.Start());
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([] { return Captures(L"Shot-*").size() == 4; }));
+    EXPECT_FALSE(WaitFor([&] { return still.FindWindowOf(L"TavelinCaptureSign", L"") != nullptr; }, 1000))
+        << "a sign where the user turned animations off";
+}
+
 // Windows 7 lets the keys be registered and has no shell that acts on them: no hook is set.
 TEST_F(TavelinApp, WindowsKeyAndACapturesTheForegroundWindowOnWindows7) {
     if (!test::OnWine()) GTEST_SKIP() << "needs Wine's Windows version for one program";
@@ -333,10 +397,7 @@ TEST_F(TavelinApp, WindowsKeyAndACapturesTheForegroundWindowOnWindows7) {
     ASSERT_TRUE(image.ok);
     EXPECT_EQ(image.width, 320u);
     EXPECT_EQ(image.height, 240u);
-    const uint32_t middle = image.At(160, 120) & 0xFFFFFF;
-    EXPECT_NEAR(static_cast<int>(middle >> 16), 200, 8);
-    EXPECT_NEAR(static_cast<int>((middle >> 8) & 255), 30, 8);
-    EXPECT_NEAR(static_cast<int>(middle & 255), 90, 8);
+    EXPECT_TRUE(Shows(image, {160, 120}, RGB(200, 30, 90)));
     test::PressWindowsKeyWith('S');
     EXPECT_TRUE(WaitFor([] { return Captures().size() == 2; }));
 
