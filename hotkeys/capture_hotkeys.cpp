@@ -12,7 +12,8 @@ CaptureHotkeys* g_hookOwner = nullptr;
 // Posted to the hook's thread: remove the hook and set it again.
 constexpr UINT kSetHookAnew = WM_APP + 1;
 
-// The main window's one timer: while it runs, the hook has time to catch up with raw input.
+// A timer of the main window (the capture sign has the other): while it runs, the hook has
+// time to catch up with raw input.
 constexpr UINT_PTR kCatchUpTimer = 1;
 
 // One capture per press: a held key would otherwise capture at the keyboard's repeat rate.

@@ -309,6 +309,15 @@ HWND ShownSign(const TavelinProcess& app) {
     return sign;
 }
 
+// Once the sign of the last capture has gone and Tavelin's thread has taken in its going:
+// Wine then reads the keyboard's state afresh from the X server, which knows nothing of a key
+// held down with SendInput.
+void WaitForTheSignToGo(const TavelinProcess& app) {
+    WaitFor([&] { return !app.FindWindowOf(L"TavelinCaptureSign", L""); }, 2000);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(app.MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
+}
+
 bool SignShownAndGone(const TavelinProcess& app, const RECT& rect) {
     const HWND sign = ShownSign(app);
     if (!sign) return false;
@@ -587,6 +596,7 @@ TEST_F(TavelinApp, SetsItsHookAnewWhenItMayBeGoneAndSkipsAMinimisedWindow) {
         test::PressWindowsKeyWith('S');
         ASSERT_TRUE(WaitFor([&] { return Captures().size() == count + 1; }));
         EXPECT_NE(seenUpToMarker().find("53v"), std::string::npos) << "the later hook comes first";
+        WaitForTheSignToGo(app);
         // After an unlock the user may well still hold the Windows key.
         const bool winHeld = message == WM_WTSSESSION_CHANGE;
         if (winHeld) test::SendKeys({{VK_LWIN, false}});
