@@ -135,6 +135,36 @@ machine+=" Debian $(cat /etc/debian_version), Linux $(uname -r), Wine $(dpkg-que
 {
     echo "# Benchmarks"
     echo
+    cat <<'METHOD'
+## Method
+
+`scripts/bench.sh` builds `Tavelin.exe` and the benchmark program `tavelin_bench.exe` (Release;
+the i686 build where Wine runs it here, else x86_64) and measures them under Wine. Each
+measurement runs in a throwaway Wine session of its own (`tests/harness/wine-session.sh`: a
+copy of the tests' template prefix, which says Windows 10, and a private Xvfb whose screen and
+virtual desktop have the size given), bounded at 500 s.
+
+| measure | screen | count | run by |
+|---|---|---|---|
+| capture latency by stage, against each stage's floor and the direct path | 1366 × 768, 1920 × 1080, 3840 × 2160 | 40 timed captures after 3 warm-ups (`TAVELIN_BENCH_CAPTURES` changes the 40) | `tavelin_bench.exe latency` |
+| anonymous memory of the running `Tavelin.exe`: idle, peak during one capture, after the first and after 200 captures | 3840 × 2160 | 200 captures | `bench/process-costs.sh memory` |
+| start-up to the tray icon | 1366 × 768 | 10 starts after one not counted | `tavelin_bench.exe startup` |
+| processor time, wake-ups and threads over 30 s idle, as on Windows 10 and 11 and as on Windows 7 | 1366 × 768 | 30 s each | `bench/process-costs.sh idle`, `idle-windows7` |
+| the keyboard hook: a key that is not Tavelin's through its hook against an empty hook; press to `WM_HOTKEY` registered against registered and hooked | 1366 × 768 | 12,000 keys a side in 8 blocks (`TAVELIN_BENCH_KEYS` changes the 12,000); a fifth as many presses each way | `tavelin_bench.exe keys` |
+| size of `Tavelin.exe` | | | the built file |
+
+- Capture stages and start-up: median and interquartile range (IQR); the hook: median and
+  99th percentile. A ratio is of two medians unless its row says otherwise. Ours and the
+  floor are timed in turns on the same captures, and the two sides of the hook block by block.
+- The `target` column holds the speed and memory targets. They live here, never in a timed
+  test. The script shows them beside each result; it fails only where a measurement fails.
+- The benchmark is no test: CTest never runs it. It takes several minutes on two cores.
+- Each run rewrites this whole file: this section, the machine and date, the table, and the
+  notes of `bench/notes.md` below (how each measure is taken, and what is the platform's).
+METHOD
+    echo
+    echo "## Last run"
+    echo
     echo "Measured on $(date -u +%Y-%m-%d) by \`scripts/bench.sh\` on: $machine."
     echo
     cat "$out/table"

@@ -1,7 +1,7 @@
 // Says at once, in one line, why the tests cannot run here, rather than letting each time out:
 // they need the desktop a signed-in user sees, with the shell's taskbar, and no Tavelin of the
 // user's running (its keys and icon would meet the one under test), nor captures of the
-// user's on the desktop (the tests delete the Shot-*.jpg files they make there).
+// user's on the desktop (the tests delete the Shot-* files they make there).
 #include <windows.h>
 #include <shlobj.h>
 
@@ -39,10 +39,10 @@ int wmain() {
     wchar_t desktop[MAX_PATH] = {};
     if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop))) {
         WIN32_FIND_DATAW found;
-        HANDLE search = ::FindFirstFileW((std::wstring(desktop) + L"\\Shot-*.jpg").c_str(), &found);
+        HANDLE search = ::FindFirstFileW((std::wstring(desktop) + L"\\Shot-*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             ::FindClose(search);
-            return NotReady("the desktop holds Shot-*.jpg captures, which the tests would delete; move them first");
+            return NotReady("the desktop holds Shot-* files, which the tests would delete; move them first");
         }
     }
     std::puts("the desktop is ready");
