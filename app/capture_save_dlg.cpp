@@ -210,8 +210,8 @@ LRESULT CCaptureSaveDlg::OnTimer(WPARAM id, LPARAM) {
 }
 
 // Explorer on the folder the next capture goes to, with this run's last capture selected
-// where it is there. A folder that is not there gives way to the desktop, as a capture's does.
-// No message: Explorer says what it cannot open.
+// where it is there. A folder that is not there gives way to the desktop, where the user
+// finds something rather than a message; a capture there would say that it cannot write.
 void CCaptureSaveDlg::OnOpenCapturesFolder() {
     std::wstring folder = g_screenCapture.NextCaptureFolder();
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());

@@ -27,9 +27,10 @@ SetCompressor /SOLID lzma
 !define ONE_COPY_MUTEX "Local\Tavelin.OneCopyPerSession"
 !define SYNCHRONIZE 0x00100000
 ; The exit code of a silent install or uninstall that could not close a running Tavelin: NSIS
-; itself gives 1 for a cancel and 2 for an abort. Named in the README and in the winget manifest.
+; itself gives 1 for a cancel and 2 for an abort. Named in docs/building-and-releasing.md
+; and in the winget manifest.
 !define EXIT_TAVELIN_RUNNING 3
-; The exit code of an installer started as another user than the desktop's. In the README.
+; The exit code of an installer started as another user than the desktop's. In docs/building-and-releasing.md.
 !define EXIT_OTHER_USER 4
 ; Held while an installer writes, so that the last step of an uninstall waits for it.
 !define SETUP_MUTEX "Local\Tavelin.Setup"
