@@ -333,6 +333,8 @@ bool Shows(const test::DecodedImage& image, POINT point, COLORREF colour) {
            std::abs(static_cast<int>(shown & 255) - GetBValue(colour)) <= 8;
 }
 
+HWND OpenTrayMenu(const TavelinProcess& app);
+
 // Returns once `window`'s thread has read what the X server sent it: under Wine, a window
 // that comes up under the pointer or gets the focus has its thread set the modifier keys afresh
 // from the X server's state, and a Windows key sent meanwhile is let go halfway through the
@@ -400,6 +402,13 @@ TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
     for (const wchar_t* name : {L"Shot-2.jpg", L"Shot-3.jpg"})
         EXPECT_TRUE(Shows(WaitForCapture(name), {160, 120}, colour)) << testing::PrintToString(name) << " shows a sign";
 
+    // The menu, opened while a sign shows, takes it away first.
+    test::PressWindowsKeyWith('A');
+    ASSERT_TRUE(ShownSign(app));
+    ASSERT_TRUE(OpenTrayMenu(app));
+    EXPECT_FALSE(app.FindWindowOf(L"TavelinCaptureSign", L"")) << "a sign under the menu";
+    test::PressKey(VK_ESCAPE);
+
     // Open captures folder: Explorer on them, a window of another program whose title names
     // the folder.
     const std::wstring desktop = test::DesktopFolder();
@@ -416,7 +425,7 @@ TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
     TavelinProcess still;
     ASSERT_TRUE(still.Start());
     test::PressWindowsKeyWith('S');
-    EXPECT_TRUE(WaitFor([] { return Captures(L"Shot-*").size() == 4; }));
+    EXPECT_TRUE(WaitFor([] { return Captures(L"Shot-*").size() == 5; }));
     EXPECT_FALSE(WaitFor([&] { return still.FindWindowOf(L"TavelinCaptureSign", L"") != nullptr; }, 1000))
         << "a sign where the user turned animations off";
 }
