@@ -825,6 +825,10 @@ TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCaptureAndWmCloseEnds) {
     ASSERT_TRUE(tray.Ready());
     TavelinProcess app;
     ASSERT_TRUE(app.Start(false));
+    // The pointer clear of the box, which comes up in the middle of the screen.
+    const POINT aside{100, 600};
+    ::SetCursorPos(aside.x, aside.y);
+    LetItTakeInWhatXSent(::WindowFromPoint(aside));
     ::PostMessageW(app.MainWindow(), kTrayCallback, 0, WM_LBUTTONUP);
     HWND about = WaitForAboutBox(app);
     ASSERT_TRUE(about);
