@@ -1,5 +1,7 @@
 #include "hotkeys/capture_hotkeys.h"
 
+#include <cwchar>
+
 #include "hotkeys/hotkey_ids.h"
 
 namespace tavelin {
@@ -11,10 +13,6 @@ CaptureHotkeys* g_hookOwner = nullptr;
 
 // Posted to the hook's thread: remove the hook and set it again.
 constexpr UINT kSetHookAnew = WM_APP + 1;
-
-// A timer of the main window (the capture sign has the other): while it runs, the hook has
-// time to catch up with raw input.
-constexpr UINT_PTR kCatchUpTimer = 1;
 
 // One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
 // Systems before Windows 7 refuse the flag, and get the hotkey without it. (Wine 8 accepts
@@ -32,6 +30,20 @@ unsigned long KeyboardRepeatDelayMs() {
     int setting = 3;
     ::SystemParametersInfoW(SPI_GETKEYBOARDDELAY, 0, &setting, 0);
     return 250ul * (static_cast<unsigned long>(setting & 3) + 1);
+}
+
+// How long Windows waits for a low-level hook, where the user set it; 0 where not. Stored as
+// text like the key's other values, or as a number.
+DWORD HookTimeoutMs() {
+    union {
+        DWORD number;
+        wchar_t text[16];
+    } value{};
+    DWORD type = 0, size = sizeof(value);
+    if (::RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LowLevelHooksTimeout",
+                       RRF_RT_REG_DWORD | RRF_RT_REG_SZ, &type, &value, &size) != ERROR_SUCCESS)
+        return 0;
+    return type == REG_DWORD ? value.number : static_cast<DWORD>(std::wcstoul(value.text, nullptr, 10));
 }
 
 // Raw input from keyboards (usage page 1, usage 6) to `window`, or no more of it.
@@ -52,8 +64,9 @@ void PressAndReleaseMaskKey() {
 
 }  // namespace
 
-WorkingHotkeys CaptureHotkeys::Start(HWND window, bool claimAlways) {
+WorkingHotkeys CaptureHotkeys::Start(HWND window, bool claimAlways, UINT_PTR catchUpTimer) {
     m_window = window;
+    m_catchUpTimer = catchUpTimer;
     // A registration is kept where the hook claims the key too: Windows calls no low-level
     // hook of ours while a window of an elevated program is in front, and the registered key
     // still captures there. Where the hook is called in time, it swallows the press, and the
@@ -65,6 +78,7 @@ WorkingHotkeys CaptureHotkeys::Start(HWND window, bool claimAlways) {
     if (!claimA && !claimS) return {true, true};
 
     m_claim = KeyClaim(claimA, claimS);
+    m_lateClaimMs = LateClaimBoundMs(HookTimeoutMs());
     const bool hooked = StartHookThread();
     if (hooked) {
         // Without it a hook that Windows removed goes unnoticed until the next unlock or
@@ -136,7 +150,7 @@ void CaptureHotkeys::OnRawInput(HRAWINPUT input) {
     if (::GetRawInputData(input, RID_INPUT, &data, &size, sizeof(RAWINPUTHEADER)) != static_cast<UINT>(-1) &&
         data.header.dwType == RIM_TYPEKEYBOARD && !(data.data.keyboard.Flags & RI_KEY_BREAK) &&
         m_watch.OnRawKeyDown((HIWORD(::GetQueueStatus(QS_RAWINPUT)) & QS_RAWINPUT) != 0) && !m_catchingUp) {
-        m_catchingUp = ::SetTimer(m_window, kCatchUpTimer, HookWatch::kCatchUpMs, &CaptureHotkeys::OnCatchUpTime) != 0;
+        m_catchingUp = ::SetTimer(m_window, m_catchUpTimer, HookWatch::kCatchUpMs, &CaptureHotkeys::OnCatchUpTime) != 0;
         if (!m_catchingUp) SetHookAnew();
     }
 }
@@ -158,21 +172,22 @@ void CaptureHotkeys::SetHookAnew() {
 // Windows key + A or + S on at once.
 LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && g_hookOwner) {
+        const DWORD calledAt = ::GetTickCount();
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         const bool up = (key->flags & LLKHF_UP) != 0;
         if (!up) g_hookOwner->m_watch.OnHookKeyDown();
         KeyClaim& claim = g_hookOwner->m_claim;
         KeyEvent event{key->vkCode, up, key->time};
-        if (!up && (key->vkCode == 'A' || key->vkCode == 'S')) {
-            claim.TakeModifiers(IsWindowsKeyDown(), IsDown(VK_SHIFT),
-                                IsDown(VK_CONTROL), IsDown(VK_MENU));
+        if (key->vkCode == 'A' || key->vkCode == 'S') {
+            if (!up) claim.TakeModifiers(IsWindowsKeyDown(), IsDown(VK_SHIFT), IsDown(VK_CONTROL), IsDown(VK_MENU));
             // The system takes a key's state only once every hook has let it pass.
             event.alreadyDown = IsDown(static_cast<int>(key->vkCode));
         }
         const KeyVerdict verdict = claim.OnKey(event);
         if (verdict.hotkeyId) {
-            ::PostMessageW(g_hookOwner->m_window, kClaimedHotkeyMessage,
-                           static_cast<WPARAM>(verdict.hotkeyId), static_cast<LPARAM>(key->time));
+            const bool late = calledAt - key->time > g_hookOwner->m_lateClaimMs;
+            ::PostMessageW(g_hookOwner->m_window, kClaimedHotkeyMessage, MAKEWPARAM(verdict.hotkeyId, late),
+                           static_cast<LPARAM>(key->time));
         }
         // Sent from inside the hook, the mask key reaches the system ahead of the release
         // being decided here.
@@ -185,7 +200,7 @@ LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, L
 void CaptureHotkeys::Stop() {
     if (m_watching) WatchKeyboards(RIDEV_REMOVE, nullptr);
     m_watching = false;
-    if (m_catchingUp) ::KillTimer(m_window, kCatchUpTimer);
+    if (m_catchingUp) ::KillTimer(m_window, m_catchUpTimer);
     m_catchingUp = false;
     if (!m_thread) return;
     ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);

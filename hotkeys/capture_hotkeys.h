@@ -15,8 +15,9 @@
 
 namespace tavelin {
 
-// Posted by the hook for a press it claimed: wParam the hotkey identifier, lParam the key
-// event's time.
+// Posted by the hook for a press it claimed: wParam's low word the hotkey identifier, its high
+// word 1 where the claim may have come too late to keep the key from the system; lParam the
+// key event's time.
 inline constexpr UINT kClaimedHotkeyMessage = WM_APP + 2;
 
 // Which of the two keys capture, by registration or by the hook.
@@ -33,8 +34,9 @@ public:
     CaptureHotkeys& operator=(const CaptureHotkeys&) = delete;
 
     // Registers both keys on `window` and hooks the keyboard for those the system refused, or
-    // for both with `claimAlways`.
-    WorkingHotkeys Start(HWND window, bool claimAlways);
+    // for both with `claimAlways`. `catchUpTimer` is a timer identifier of the window's for
+    // this object's use.
+    WorkingHotkeys Start(HWND window, bool claimAlways, UINT_PTR catchUpTimer);
 
     // Unhooks and ends the hook's thread, if there is one. The registrations end with the
     // window, as they always have.
@@ -55,6 +57,10 @@ public:
     // Whether a press that reached the window (WM_HOTKEY, or kClaimedHotkeyMessage with its
     // event time) is one to capture: not one that the other way already captured.
     bool IsNewPress(int hotkeyId, PressWay way, DWORD time) { return m_onePress.Accept(hotkeyId, way, time); }
+    // The same for kClaimedHotkeyMessage.
+    bool IsNewClaim(WPARAM wParam, LPARAM time) {
+        return IsNewPress(LOWORD(wParam), HIWORD(wParam) ? PressWay::LateHook : PressWay::Hook, static_cast<DWORD>(time));
+    }
 
 private:
     static DWORD WINAPI HookThread(void* parameter);
@@ -64,6 +70,8 @@ private:
     bool StartHookThread();
 
     HWND m_window = nullptr;
+    UINT_PTR m_catchUpTimer = 0;
+    DWORD m_lateClaimMs = 0;         // set before the hook's thread starts
     KeyClaim m_claim{false, false};  // touched only on the hook's thread once it runs
     HookWatch m_watch;               // the hook's thread and the user-interface thread
     OnePress m_onePress;             // the user-interface thread

@@ -67,8 +67,10 @@ void KeyClaim::ForgetAll(bool winDown, unsigned long repeatDelayMs) {
         m_held = before.m_held & (kClaimedA | kClaimedS);
         m_carried = m_held;
         m_maskDue = before.m_maskDue;
-        m_lastTime[0] = before.m_lastTime[0];
-        m_lastTime[1] = before.m_lastTime[1];
+        for (int key = 0; key < 2; ++key) {
+            m_lastTime[key] = before.m_lastTime[key];
+            m_repeated[key] = before.m_repeated[key];
+        }
     }
 }
 
@@ -96,21 +98,24 @@ KeyVerdict KeyClaim::OnKey(const KeyEvent& event) {
     if (virtualKey == 'S' && m_claimS) claimedBit = kClaimedS;
     if (!claimedBit) return verdict;
 
-    unsigned long& lastTime = m_lastTime[claimedBit == kClaimedA ? 0 : 1];
+    const int key = claimedBit == kClaimedA ? 0 : 1;
     if (m_carried & claimedBit) {
         m_carried &= ~claimedBit;
-        // Repeats come at the keyboard's repeat delay and faster (a keyboard's own timer may be
-        // a quarter slow); a later event is a new press. In a difference, so that the tick count
-        // may wrap around.
-        const std::uint32_t since = static_cast<std::uint32_t>(event.time - lastTime);
-        if (since > m_repeatDelay + m_repeatDelay / 4) m_held &= ~claimedBit;
+        // A first repeat comes at the keyboard's repeat delay, later ones faster (a keyboard's
+        // own timer may be a quarter slow, and the tick a little coarse): anything else is a new
+        // press. In a difference, so that the tick count may wrap around.
+        const std::uint32_t since = static_cast<std::uint32_t>(event.time - m_lastTime[key]);
+        const bool tooLate = since > m_repeatDelay + m_repeatDelay / 4;
+        const bool tooSoon = !keyUp && !m_repeated[key] && since < m_repeatDelay - m_repeatDelay / 8;
+        if (tooLate || tooSoon) m_held &= ~claimedBit;
     }
-    lastTime = event.time;
+    m_lastTime[key] = event.time;
+    m_repeated[key] = !keyUp && Held(claimedBit);
 
     if (Held(claimedBit)) {
-        if (!keyUp && event.alreadyDown) {
-            // A repeat went past the hook to the system, which now holds the key down: its
-            // release must reach it too.
+        if (event.alreadyDown) {
+            // The system holds the key down: a repeat went past the hook, or Windows stopped
+            // waiting for the hook's claim. It must see the release too.
             m_held &= ~claimedBit;
             return verdict;
         }

@@ -31,7 +31,8 @@ struct KeyEvent {
     // The system already has this key down. A low-level hook is called before the system
     // takes a key's state, and a press the hook swallowed never reaches it: a key down here
     // went past the hook (a call that came after Windows stopped waiting for it, or a press
-    // made while no hook of ours was set), and the system has acted on it.
+    // made while no hook of ours was set), and the system has acted on it. Its release then
+    // goes to the system too, or the key would stay down there.
     bool alreadyDown = false;
 };
 
@@ -53,8 +54,9 @@ public:
     // For a hook set anew, which has seen none of the keys held. While a Windows key is down,
     // a press taken before is still the user's: its release is still to be swallowed and the
     // mask key still due when the Windows key comes up. Unless the key was let go while no
-    // hook was set: its next event, later than the keyboard's repeat delay (`repeatDelayMs`)
-    // after the last one seen, is then no repeat but a press of its own.
+    // hook was set: its next key-down is then no repeat but a press of its own where it comes
+    // sooner after the press than the keyboard's repeat delay (`repeatDelayMs`) lets a first
+    // repeat come, or later than a repeat would.
     void ForgetAll(bool winDown, unsigned long repeatDelayMs = 1000);
 
 private:
@@ -67,6 +69,7 @@ private:
     unsigned m_carried = 0;  // claimed keys taken before the hook was set anew
     unsigned long m_repeatDelay = 1000;
     unsigned long m_lastTime[2] = {};  // of the last event of each claimed key, A and S
+    bool m_repeated[2] = {};           // that event was a repeat of a taken press
 };
 
 }  // namespace tavelin

@@ -105,10 +105,10 @@ TEST(KeyClaim, TakesTheModifiersAsTheSystemHasThem) {
 TEST(KeyClaim, AHookSetAnewKeepsThePressTheUserHolds) {
     KeyClaim claim(true, true);
     claim.OnKey(VK_RWIN, false);
-    claim.OnKey('A', false);
+    claim.OnKey(KeyEvent{'A', false, 100});
     claim.ForgetAll(true);
     claim.TakeModifiers(true, false, false, false);
-    Play(claim, {{'A', false, kSwallow}, {'A', true, kSwallow}, {VK_RWIN, true, kMaskThenPass},
+    Play(claim, {{'A', false, kSwallow, 1100}, {'A', true, kSwallow, 1150}, {VK_RWIN, true, kMaskThenPass},
                  {VK_LWIN, false, kPass}, {VK_LWIN, true, kPass}});
     // Set anew once the Windows key is up: nothing of the press is left.
     claim.OnKey(VK_LWIN, false);
@@ -145,17 +145,33 @@ TEST(KeyClaim, ForgetsACarriedPressWhoseKeyCameUpUnseen) {
     Play(claim, {{'A', false, kCaptureWindow, 800}, {'A', true, kSwallow, 850}, {VK_LWIN, true, kMaskThenPass, 900}});
     Play(claim, {{VK_LWIN, false, kPass, 1000}, {'A', false, kCaptureWindow, 1100}});
     claim.ForgetAll(true, 500);
-    // Within the delay, a repeat; the tick count wrapping around changes nothing.
-    Play(claim, {{'A', false, kSwallow, 1500}, {'A', true, kSwallow, 1520}, {VK_LWIN, true, kMaskThenPass, 1600}});
     Play(claim, {{VK_LWIN, false, kPass, 0xFFFFFF00ul}, {'A', false, kCaptureWindow, 0xFFFFFF80ul}});
+    claim.ForgetAll(true, 500);
+    // At the delay after the press, a first repeat, across the tick count's wrap.
+    Play(claim, {{'A', false, kSwallow, 0x174}, {'A', true, kSwallow, 0x180}});
+    // Sooner than the delay after the press: let go unseen, and a press of its own.
+    claim.TakeModifiers(true, false, false, false);
+    Play(claim, {{'A', false, kCaptureWindow, 0x1000}});
+    claim.ForgetAll(true, 500);
+    claim.TakeModifiers(true, false, false, false);
+    Play(claim, {{'A', false, kCaptureWindow, 0x1190}, {'A', false, kSwallow, 0x1200}});
+    // After a repeat, the next one comes at the repeat rate.
+    claim.ForgetAll(true, 500);
+    Play(claim, {{'A', false, kSwallow, 0x1221}, {'A', true, kSwallow, 0x1230}});
+    // Where the system holds the key down (a claim that came too late), it gets the release.
+    claim.TakeModifiers(true, false, false, false);
+    Play(claim, {{'A', false, kCaptureWindow, 0x2000}, {'A', true, kPass, 0x2080, true}});
     claim.ForgetAll(true, 500);
     claim.TakeModifiers(false, false, false, false);
     Play(claim, {{'A', false, kPass, 0x200}, {'A', true, kPass, 0x210}});
 }
 
-// The registration's WM_HOTKEY and the hook's claim of one press: one capture, whichever comes
-// first; the same way twice is two presses.
+// The registration's WM_HOTKEY and the hook's late claim of one press: one capture, whichever
+// comes first. A claim in time kept its key from the system, and pairs with nothing.
 TEST(OnePress, TakesOnePressOnceWhicheverWayItComes) {
+    EXPECT_EQ(LateClaimBoundMs(0), 150u) << "Windows waits 300 ms where the user set nothing";
+    EXPECT_EQ(LateClaimBoundMs(200), 100u);
+    EXPECT_EQ(LateClaimBoundMs(5000), 500u) << "Windows 10 waits a second at most";
     OnePress presses;
     const struct {
         int id;
@@ -164,14 +180,23 @@ TEST(OnePress, TakesOnePressOnceWhicheverWayItComes) {
         bool accepted;
     } steps[] = {
         // The registration after the hook's time-out, then the hook's late claim of that press.
-        {100, PressWay::Registration, 10000, true}, {100, PressWay::Hook, 9000, false},
-        // A claim in time, then the registration of the same press after all.
-        {200, PressWay::Hook, 10100, true}, {200, PressWay::Registration, 10400, false},
+        {100, PressWay::Registration, 10000, true}, {100, PressWay::LateHook, 9000, false},
+        // A late claim, then the registration of the same press.
+        {200, PressWay::LateHook, 10100, true}, {200, PressWay::Registration, 10400, false},
         // Quick presses: the next one's key event comes after the registration's message.
-        {100, PressWay::Registration, 10300, true}, {100, PressWay::Hook, 10400, true},
-        {200, PressWay::Hook, 10500, true}, {200, PressWay::Hook, 10600, true},
+        {100, PressWay::Registration, 10300, true}, {100, PressWay::LateHook, 10400, true},
+        {200, PressWay::LateHook, 10500, true}, {200, PressWay::LateHook, 10600, true},
         {200, PressWay::Registration, 12200, true},  // later than any time-out
-        {100, PressWay::Registration, 0x100u, true}, {100, PressWay::Hook, 0xFFFFFC00u, false},  // wrapped
+        {100, PressWay::Registration, 0x100u, true}, {100, PressWay::LateHook, 0xFFFFFC00u, false},  // wrapped
+        // Claimed in time, then 1.2 s later on an elevated window, which no hook of ours sees.
+        {100, PressWay::Hook, 20000, true}, {100, PressWay::Registration, 21200, true},
+        // The hook's thread stalled: the first press timed out, the registration took it, and
+        // the hook's late calls came for it and for a second press made meanwhile.
+        {200, PressWay::Registration, 31000, true}, {200, PressWay::LateHook, 30000, false},
+        {200, PressWay::LateHook, 30600, true},
+        // Each pairs once: a registration that took a late claim takes no later one.
+        {100, PressWay::LateHook, 40000, true}, {100, PressWay::Registration, 40300, false},
+        {100, PressWay::LateHook, 40400, true}, {100, PressWay::Hook, 40500, true},
     };
     for (const auto& step : steps) {
         EXPECT_EQ(presses.Accept(step.id, step.way, step.time), step.accepted)
