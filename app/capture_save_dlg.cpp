@@ -97,7 +97,7 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     g_screenCapture.SetClipboardOwner(m_hWnd);
     // Taken before the icon shows: a press the moment it is there captures. And before the
     // balloon goes up, so that it can say which keys work.
-    const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd, ::IsWindows10OrGreater());
+    const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd, ::IsWindows10OrGreater(), kHookCatchUpTimer);
     if (m_hotkeys.Hooked()) m_sessionNotification.Register(m_hWnd);
     g_trayIcon.Create(m_hWnd, kTrayToolTip);
     m_balloonText = StartupBalloonText(keys.activeWindow, keys.wholeScreen);
@@ -188,9 +188,8 @@ LRESULT CCaptureSaveDlg::OnHotKey(WPARAM hotkeyId, LPARAM) {
     return 0;
 }
 
-LRESULT CCaptureSaveDlg::OnClaimedHotkey(WPARAM hotkeyId, LPARAM time) {
-    const int id = static_cast<int>(hotkeyId);
-    if (m_hotkeys.IsNewPress(id, PressWay::Hook, static_cast<DWORD>(time))) Capture(id);
+LRESULT CCaptureSaveDlg::OnClaimedHotkey(WPARAM claim, LPARAM time) {
+    if (m_hotkeys.IsNewClaim(claim, time)) Capture(LOWORD(claim));
     return 0;
 }
 
@@ -201,28 +200,31 @@ void CCaptureSaveDlg::Capture(int hotkeyId) {
     m_sign.Remove();
     if (!g_screenCapture.CaptureAndSave(*rect)) return;
     PlayCaptureSound();
-    m_sign.Show(m_hWnd, *rect);
+    m_sign.Show(m_hWnd, kCaptureSignTimer, *rect);
 }
 
 LRESULT CCaptureSaveDlg::OnTimer(WPARAM id, LPARAM) {
-    if (id == CaptureSign::kTimerId) m_sign.Remove();
+    if (id == kCaptureSignTimer) m_sign.Remove();
     return 0;
 }
 
 // Explorer on the folder the next capture goes to, with this run's last capture selected
 // where it is there. A folder that is not there gives way to the desktop, where the user
 // finds something rather than a message; a capture there would say that it cannot write.
+// The menu left the foreground here, for Explorer's window to come up in front: where nothing
+// opens, it goes back to the user's window.
 void CCaptureSaveDlg::OnOpenCapturesFolder() {
+    ForegroundReturn giveBack(m_userWindows, ForegroundReturn::Taker::Menu);
     std::wstring folder = g_screenCapture.NextCaptureFolder();
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     wchar_t desktop[MAX_PATH];
     if ((attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) && GetDesktopFolder(desktop))
         folder = desktop;
-    const std::wstring& last = g_screenCapture.LastCapture();
+    // A copy: the shell's calls below may run a capture, which names a new last one.
+    const std::wstring last = g_screenCapture.LastCapture();
     const size_t slash = last.find_last_of(L'\\');
     const bool selectLast = slash != std::wstring::npos && ::GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES &&
-                            IsDesktopFolder(last.substr(0, slash).c_str(), folder.c_str());
-    // Explorer's window comes up in front: the foreground is ours while the menu's command runs.
+                            IsSameFolder(last.substr(0, slash).c_str(), folder.c_str());
     ::AllowSetForegroundWindow(ASFW_ANY);
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     bool opened = false;
@@ -240,9 +242,10 @@ void CCaptureSaveDlg::OnOpenCapturesFolder() {
         open.lpVerb = L"open";
         open.lpFile = folder.c_str();
         open.nShow = SW_SHOWNORMAL;
-        ::ShellExecuteExW(&open);
+        opened = ::ShellExecuteExW(&open) != FALSE;
     }
     if (SUCCEEDED(com)) ::CoUninitialize();
+    if (opened) giveBack.Cancel();
 }
 
 void CCaptureSaveDlg::OnExit() { ::PostQuitMessage(0); }

@@ -12,6 +12,12 @@
 
 namespace tavelin {
 
+// The hidden window's timers.
+enum MainWindowTimer : UINT_PTR {
+    kHookCatchUpTimer = 1,  // the keyboard hook has time to catch up with raw input
+    kCaptureSignTimer,      // the capture's sign goes
+};
+
 class CCaptureSaveDlg : public CDialog {
 public:
     CCaptureSaveDlg();
@@ -30,7 +36,7 @@ protected:
     void OnDestroy();
     void OnWindowPosChanging(WINDOWPOS* position);
     LRESULT OnHotKey(WPARAM hotkeyId, LPARAM keys);
-    LRESULT OnClaimedHotkey(WPARAM hotkeyId, LPARAM time);
+    LRESULT OnClaimedHotkey(WPARAM claim, LPARAM time);
     LRESULT OnSessionChange(WPARAM event, LPARAM session);
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
     LRESULT OnInput(WPARAM, LPARAM input);

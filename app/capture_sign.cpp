@@ -64,10 +64,21 @@ std::vector<COLORREF> Samples(const RECT& rect) {
     return samples;
 }
 
+// Windows 10 2004 and later leave such a window out of what is copied from the screen, so a
+// capture never holds it, gone or not. Earlier ones refuse the affinity; it needs composition.
+bool LeaveOutOfCaptures(HWND window) {
+    constexpr DWORD kExcludeFromCapture = 0x11;  // WDA_EXCLUDEFROMCAPTURE
+    DWORD affinity = 0;
+    return ScreenComposed() && ::SetWindowDisplayAffinity(window, kExcludeFromCapture) &&
+           ::GetWindowDisplayAffinity(window, &affinity) && affinity == kExcludeFromCapture;
+}
+
 // Returns once the screen no longer shows the sign, `shown` being the points of it that the
 // screen showed. Without a desktop manager the windows beneath must draw their part again;
-// they are asked to, and waited for (answering what they send meanwhile) until every point
-// has changed, or for a while where some do not: those may be as dark as the sign was.
+// they are asked to, and waited for until every point has changed, or for a while where some
+// do not: those may be as dark as the sign was. Nothing sent to this thread is answered
+// meanwhile: a tray click or a key handled inside the wait would run in the middle of a
+// capture.
 void WaitUntilUncovered(const RECT& covered, const std::vector<COLORREF>& shown) {
     if (ScreenComposed()) {
         using Flush = HRESULT(WINAPI*)();
@@ -84,15 +95,13 @@ void WaitUntilUncovered(const RECT& covered, const std::vector<COLORREF>& shown)
         bool changed = now.size() == shown.size();
         for (size_t i = 0; changed && i < now.size(); ++i) changed = now[i] != shown[i];
         if (changed || ::GetTickCount() - start > kRedrawWaitMs) return;
-        MSG sent;  // looked at, not taken: the look answers what other threads send
-        ::PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         ::Sleep(5);
     }
 }
 
 }  // namespace
 
-void CaptureSign::Show(HWND owner, const RECT& rect) {
+void CaptureSign::Show(HWND owner, UINT_PTR timerId, const RECT& rect) {
     Remove();
     if (!SignWanted() || !SignClass()) return;
     // Layered and transparent, it takes no clicks; a tool window that never activates, it
@@ -102,20 +111,23 @@ void CaptureSign::Show(HWND owner, const RECT& rect) {
                                  rect.bottom - rect.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (!m_window) return;
     ::SetLayeredWindowAttributes(m_window, 0, kDimAlpha, LWA_ALPHA);
+    m_leftOutOfCaptures = LeaveOutOfCaptures(m_window);
     ::ShowWindow(m_window, SW_SHOWNOACTIVATE);
     m_owner = owner;
-    ::SetTimer(owner, kTimerId, kShowMs, nullptr);
+    m_timerId = timerId;
+    ::SetTimer(owner, timerId, kShowMs, nullptr);
 }
 
 void CaptureSign::Remove() {
     if (!m_window) return;
     RECT covered{};
     ::GetWindowRect(m_window, &covered);
-    const std::vector<COLORREF> shown = ScreenComposed() ? std::vector<COLORREF>{} : Samples(covered);
-    ::KillTimer(m_owner, kTimerId);
+    const bool wait = !m_leftOutOfCaptures;
+    const std::vector<COLORREF> shown = wait && !ScreenComposed() ? Samples(covered) : std::vector<COLORREF>{};
+    ::KillTimer(m_owner, m_timerId);
     ::DestroyWindow(m_window);
     m_window = nullptr;
-    WaitUntilUncovered(covered, shown);
+    if (wait) WaitUntilUncovered(covered, shown);
 }
 
 }  // namespace tavelin

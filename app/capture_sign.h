@@ -12,18 +12,19 @@ public:
     CaptureSign& operator=(const CaptureSign&) = delete;
     ~CaptureSign() { Remove(); }
 
-    // Dims `rect` until Remove, which `owner` is told to call through WM_TIMER with kTimerId
+    // Dims `rect` until Remove, which `owner` is told to call through WM_TIMER with `timerId`
     // a fifth of a second later. Nothing where the user turned Windows' animations off, or
     // while a full-screen game or a presentation is in front.
-    void Show(HWND owner, const RECT& rect);
-    // Gone from the screen once this returns, so that a capture copies what is under it.
+    void Show(HWND owner, UINT_PTR timerId, const RECT& rect);
+    // No part of a capture once this returns: left out of screen captures where Windows can
+    // do that, else gone from the screen. Runs nothing else of the program's meanwhile.
     void Remove();
-
-    static constexpr UINT_PTR kTimerId = 2;
 
 private:
     HWND m_window = nullptr;
     HWND m_owner = nullptr;
+    UINT_PTR m_timerId = 0;
+    bool m_leftOutOfCaptures = false;
 };
 
 }  // namespace tavelin

@@ -605,7 +605,7 @@ bool TimePresses(bool claimAlways, int count, std::vector<double>& samples) {
     bool ok = window != nullptr;
     {
         CaptureHotkeys keys;
-        const WorkingHotkeys working = keys.Start(window, claimAlways);
+        const WorkingHotkeys working = keys.Start(window, claimAlways, 1);
         ok = ok && working.wholeScreen && keys.Hooked() == claimAlways;
         for (int i = 0; ok && i < count; ++i) {
             const int before = g_hotkeys;

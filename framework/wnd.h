@@ -19,6 +19,7 @@ public:
     int GetWindowText(wchar_t* text, int maxCount) const {
         return ::GetWindowTextW(m_hWnd, text, maxCount);
     }
+    int GetWindowTextLength() const { return ::GetWindowTextLengthW(m_hWnd); }
     void SetWindowText(const wchar_t* text) { ::SetWindowTextW(m_hWnd, text); }
 
     // Every message of the window passes through here: the message map first, then the
@@ -50,7 +51,11 @@ public:
     void SetCheck(int check) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
 };
 
-class CEdit : public CWnd {};
+class CEdit : public CWnd {
+public:
+    // What the user can type or paste; text set by the program is not held to it.
+    void SetLimitText(int maxChars) { SendMessage(EM_SETLIMITTEXT, static_cast<WPARAM>(maxChars)); }
+};
 
 class CDataExchange {
 public:
