@@ -12,6 +12,11 @@ void ComposeCaptureName(wchar_t (&name)[kCaptureNameChars], const wchar_t* folde
     name[kCaptureNameChars - 1] = L'\0';
 }
 
+bool CaptureNamesFit(std::wstring_view folder, std::wstring_view base) {
+    constexpr size_t kSeparators = 2, kNumberDigits = 5, kExtensionChars = 4;  // the backslash and the dash
+    return folder.size() + base.size() + kSeparators + kNumberDigits + kExtensionChars <= kLongestFileNameChars;
+}
+
 int FirstFreeNumber(int start, const std::function<bool(int)>& isTaken) {
     int number = start;
     while (number < INT_MAX && isTaken(number)) ++number;

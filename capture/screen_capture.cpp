@@ -25,27 +25,23 @@ constexpr UINT kCaptureMessage = MB_TOPMOST | MB_SYSTEMMODAL;
 // Numbers count captures within one run, from 1.
 int g_nextCaptureNumber = 1;
 
-constexpr size_t kFolderChars = 255;
-constexpr size_t kBaseNameChars = 100;
-
-// A stored folder or name too long for its buffer is not cut (a cut path names some other
-// folder); the capture falls back to the default instead. So does a missing or empty folder,
-// which would put the captures in the drive's root, where a standard user may not write.
+// A stored folder too long to read is not cut (a cut path names some other folder): false,
+// and the capture says so. A missing or empty folder is the desktop: the drive's root, where
+// a standard user may not write, would be no better. A name too long to read is the default.
 // Only the capture falls back: what is stored stays as the user saved it.
-void ReadCaptureNaming(wchar_t (&folder)[kFolderChars], wchar_t (&base)[kBaseNameChars],
+bool ReadCaptureNaming(wchar_t (&folder)[kFolderChars], wchar_t (&base)[kBaseNameChars],
                        bool* copyToClipboard = nullptr) {
     const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
     if (copyToClipboard) *copyToClipboard = IsValuePresent(settings.get(), kCopyToClipboardValue);
-    ReadText(settings.get(), kJpgPathValue, folder);
-    if (folder[0] == L'\0') {
-        wchar_t desktop[MAX_PATH];
-        if (GetDesktopFolder(desktop) && std::wcslen(desktop) < kFolderChars) {
-            std::wcscpy(folder, desktop);
-        }
-    }
     if (ReadText(settings.get(), kJpgNameValue, base) == TextRead::DoesNotFit) {
         std::wcscpy(base, kDefaultJpgName);
     }
+    if (ReadText(settings.get(), kJpgPathValue, folder) == TextRead::DoesNotFit) return false;
+    if (folder[0] == L'\0') {
+        wchar_t desktop[MAX_PATH];
+        if (GetDesktopFolder(desktop)) std::wcscpy(folder, desktop);
+    }
+    return true;
 }
 
 bool FileExists(const wchar_t* path) {
@@ -149,7 +145,7 @@ bool CScreenCapture::CopyScreen(const RECT& rect, CaptureJob& job) {
 void CScreenCapture::ReserveNames(CaptureJob& job) {
     wchar_t folder[kFolderChars];
     wchar_t base[kBaseNameChars];
-    ReadCaptureNaming(folder, base, &job.copyToClipboard);
+    const bool folderRead = ReadCaptureNaming(folder, base, &job.copyToClipboard);
 
     const int number = FirstFreeNumber(g_nextCaptureNumber, [&](int candidate) {
         ComposeCaptureName(job.bmpName, folder, base, candidate, L".bmp");
@@ -158,6 +154,7 @@ void CScreenCapture::ReserveNames(CaptureJob& job) {
     });
     ComposeCaptureName(job.bmpName, folder, base, number, L".bmp");
     ComposeCaptureName(job.jpgName, folder, base, number, L".jpg");
+    job.namesFit = folderRead && std::wcslen(job.jpgName) <= kLongestFileNameChars;
     // Taken before anything can show a message box: a hotkey pressed while the box's own
     // loop runs starts a second capture, which must not reuse this one's names.
     g_nextCaptureNumber = number + 1;
@@ -244,6 +241,15 @@ bool CScreenCapture::CaptureAndSave(const RECT& rect) {
     CaptureJob job;
     if (!CopyScreen(rect, job)) return false;
     ReserveNames(job);
+    // Never somewhere else without a word: the settings dialog refuses such a folder, and this
+    // is one set by other means.
+    if (!job.namesFit) {
+        ReleaseScreenCopy(job);
+        AfxMessageBox(L"Could not save the capture: the folder for captures is too long for its file names. Choose "
+                      L"a shorter folder or file name in Settings.",
+                      MB_OK | kCaptureMessage, 0);
+        return false;
+    }
     WriteTemporaryBmp(job);
     LoadTemporaryBmp(job);
     SaveJpeg(job);

@@ -34,6 +34,7 @@ struct CaptureJob {
     BmpWrite bmpWritten = BmpWrite::NotCreated;
     bool jpegSaved = false;
     bool copyToClipboard = false;  // as the settings said when the names were chosen
+    bool namesFit = false;         // the names are whole, and Windows can open them
 };
 
 class CScreenCapture {

@@ -3,8 +3,10 @@
 #include <shlobj.h>
 
 #include <cwchar>
+#include <string>
 #include <string_view>
 
+#include "capture/capture_names.h"
 #include "framework/message_box.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
@@ -15,8 +17,15 @@ const CRuntimeClass CSettingsDialog::classCSettingsDialog{"CSettingsDialog", &CD
 
 namespace {
 
-constexpr int kFolderChars = MAX_PATH;
-constexpr int kNameChars = 100;
+constexpr int kFolderEditChars = static_cast<int>(kFolderChars);
+constexpr int kNameChars = static_cast<int>(kBaseNameChars);
+
+// All of a field's text, however long: set by a program, it is not held to the field's limit.
+std::wstring WholeText(const CWnd& field) {
+    std::wstring text(static_cast<size_t>(field.GetWindowTextLength()) + 1, L'\0');
+    text.resize(static_cast<size_t>(field.GetWindowText(text.data(), static_cast<int>(text.size()))));
+    return text;
+}
 
 std::wstring_view WithoutTrailingBackslashes(const wchar_t* text) {
     std::wstring_view view(text);
@@ -26,12 +35,12 @@ std::wstring_view WithoutTrailingBackslashes(const wchar_t* text) {
 
 }  // namespace
 
-bool IsDesktopFolder(const wchar_t* folder, const wchar_t* desktop) {
-    const std::wstring_view a = WithoutTrailingBackslashes(folder);
-    const std::wstring_view b = WithoutTrailingBackslashes(desktop);
-    if (a.empty() || b.empty()) return false;
-    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+bool IsSameFolder(const wchar_t* a, const wchar_t* b) {
+    const std::wstring_view first = WithoutTrailingBackslashes(a);
+    const std::wstring_view second = WithoutTrailingBackslashes(b);
+    if (first.empty() || second.empty()) return false;
+    return ::CompareStringOrdinal(first.data(), static_cast<int>(first.size()), second.data(),
+                                  static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
 }
 
 CSettingsDialog::CSettingsDialog(CWnd* parent)
@@ -68,8 +77,10 @@ void CSettingsDialog::DoDataExchange(CDataExchange* exchange) {
 
 BOOL CSettingsDialog::OnInitDialog() {
     CDialog::OnInitDialog();
-    wchar_t folder[kFolderChars] = {};
+    wchar_t folder[kFolderEditChars] = {};
     wchar_t name[kNameChars] = {};
+    m_pathEdit.SetLimitText(kFolderEditChars - 1);
+    m_nameEdit.SetLimitText(kNameChars - 1);
     // Ticked only where Windows will start the program at the next logon.
     if (IsValuePresent(m_runKey.get(), kRunValueName) && !IsStartupTurnedOff()) {
         m_autoStartCheck.SetCheck(BST_CHECKED);
@@ -115,7 +126,26 @@ void CSettingsDialog::OnBrowse() {
     if (chosen) m_pathEdit.SetWindowText(folder);
 }
 
-void CSettingsDialog::OnSaveAndClose() {
+void CSettingsDialog::OnSaveAndClose() { SaveAndClose(); }
+
+bool CSettingsDialog::SaveAndClose() {
+    // Taken whole and refused whole: a cut text would name another folder or another name.
+    const std::wstring folder = WholeText(m_pathEdit);
+    const std::wstring name = WholeText(m_nameEdit);
+    if (name.size() >= kBaseNameChars) {
+        AfxMessageBox(L"The file name can have at most 99 characters.", MB_OK, 0);
+        ::SetFocus(m_nameEdit.m_hWnd);
+        return false;
+    }
+    // An empty folder is the desktop, whose name is short.
+    if (folder.size() >= kFolderChars || (!folder.empty() && !CaptureNamesFit(folder, name))) {
+        AfxMessageBox(L"The folder is too long for the captures' file names, which Windows allows 259 characters "
+                      L"in all. Choose a shorter folder or file name.",
+                      MB_OK, 0);
+        ::SetFocus(m_pathEdit.m_hWnd);
+        return false;
+    }
+
     const int autoStart = m_autoStartCheck.GetCheck();
     if (autoStart == BST_CHECKED) {
         wchar_t command[kRunCommandChars];
@@ -128,20 +158,16 @@ void CSettingsDialog::OnSaveAndClose() {
         WriteMarker(m_settingsKey.get(), kNoAutoStartValue);
     }
 
-    wchar_t folder[kFolderChars] = {};
-    m_pathEdit.GetWindowText(folder, kFolderChars);
     wchar_t desktop[MAX_PATH];
-    if (GetDesktopFolder(desktop) && IsDesktopFolder(folder, desktop)) {
+    if (GetDesktopFolder(desktop) && IsSameFolder(folder.c_str(), desktop)) {
         DeleteValue(m_settingsKey.get(), kNoDesktopSaveValue);
     } else {
         WriteMarker(m_settingsKey.get(), kNoDesktopSaveValue);
     }
-    WriteText(m_settingsKey.get(), kJpgPathValue, folder);
+    WriteText(m_settingsKey.get(), kJpgPathValue, folder.c_str());
 
-    wchar_t name[kNameChars] = {};
-    m_nameEdit.GetWindowText(name, kNameChars);
-    WriteText(m_settingsKey.get(), kJpgNameValue, name);
-    if (std::wcscmp(name, kDefaultJpgName) != 0) {
+    WriteText(m_settingsKey.get(), kJpgNameValue, name.c_str());
+    if (name != kDefaultJpgName) {
         WriteMarker(m_settingsKey.get(), kNoJpgNameStyleValue);
     } else {
         DeleteValue(m_settingsKey.get(), kNoJpgNameStyleValue);
@@ -155,13 +181,14 @@ void CSettingsDialog::OnSaveAndClose() {
 
     if (m_restoreCheck.GetCheck() == BST_UNCHECKED) WriteMarker(m_settingsKey.get(), kNoDefaultValue);
     EndDialog(0);
+    return true;
 }
 
 void CSettingsDialog::OnClose() {
     if (m_restoreCheck.GetCheck() == BST_CHECKED &&
         AfxMessageBox(L"Restore default settings checked, Do you want to save changes? ", MB_YESNO,
-                      0) == IDYES) {
-        OnSaveAndClose();
+                      0) == IDYES && !SaveAndClose()) {
+        return;  // the dialog stays for the user to mend what it refused
     }
     // The default processing turns the close into Cancel; after a save the dialog has
     // already ended with 0 and the Cancel finds no dialog left.

@@ -24,6 +24,10 @@ protected:
     void OnClose();
 
 private:
+    // Saves and ends the dialog; false, with a message and nothing saved, where the folder or
+    // the name cannot be what captures use.
+    bool SaveAndClose();
+
     unique_hkey m_runKey;
     unique_hkey m_settingsKey;
     CButton m_autoStartCheck;
@@ -33,9 +37,9 @@ private:
     CButton m_clipboardCheck;
 };
 
-// Whether a folder text names the desktop folder itself: without regard to letter case or
-// to trailing backslashes. A sub-folder of the desktop, or a path that merely contains the
-// word, is another folder.
-bool IsDesktopFolder(const wchar_t* folder, const wchar_t* desktop);
+// Whether two folder texts name the same folder: without regard to letter case or to
+// trailing backslashes. A sub-folder, or a path that merely contains the other, is another
+// folder; an empty text names none.
+bool IsSameFolder(const wchar_t* a, const wchar_t* b);
 
 }  // namespace tavelin

@@ -31,6 +31,11 @@ inline constexpr wchar_t kNoDefaultValue[] = L"NoDefault";
 
 inline constexpr wchar_t kDefaultJpgName[] = L"Shot";
 
+// The longest folder and base name, with their NUL, that the settings dialog takes and a
+// capture reads: one limit for both, so that what the user saved is what captures use.
+inline constexpr size_t kFolderChars = MAX_PATH;
+inline constexpr size_t kBaseNameChars = 100;
+
 // Opens an existing key under HKEY_CURRENT_USER for reading, writing and deleting values;
 // empty when it cannot be opened, and every use of an empty key then fails quietly.
 unique_hkey OpenUserKey(const wchar_t* path);

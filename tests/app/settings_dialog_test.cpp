@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/unique_handles.h"
@@ -176,8 +177,28 @@ TEST_F(SettingsDialog, NamesAndLengths) {
     EXPECT_TRUE(Present(kNoJpgNameStyleValue));
     EXPECT_EQ(test::Query(kSettingsKeyPath, kJpgNameValue).data.size(), 2u);
 
-    SaveThroughDialog(app, std::wstring(300, L'f'), std::wstring(150, L'n'));
-    EXPECT_EQ(Stored(kJpgPathValue), std::wstring(259, L'f'));
+    // Longer than a setting holds, or than the captures' file names may be: refused whole with
+    // a message, and the dialog stays for the user to mend it.
+    const std::vector<std::pair<std::wstring, std::wstring>> refused = {
+        {std::wstring(300, L'f'), L"Shot"}, {L"D:\\" + std::wstring(254, L'f'), L"Shot"}, {L"D:\\y", std::wstring(100, L'n')}};
+    for (const auto& [folder, name] : refused) {
+        HWND dialog = OpenSettings(app);
+        ASSERT_TRUE(dialog);
+        test::SetControlText(dialog, kPath, folder);
+        test::SetControlText(dialog, kName, name);
+        ::PostMessageW(::GetDlgItem(dialog, kSaveClose), BM_CLICK, 0, 0);
+        const test::ShownBox box = test::WaitForMessageBox(app);
+        ASSERT_TRUE(box.window) << folder.size() << " and " << name.size() << " characters saved without a word";
+        EXPECT_NE(box.text.find(name.size() > 99 ? L"99 characters" : L"too long"), std::wstring::npos) << box.text;
+        ::PostMessageW(::GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
+        EXPECT_FALSE(Closed(dialog));
+        ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(Closed(dialog));
+        EXPECT_EQ(Stored(kJpgPathValue), L"D:\\x");
+        EXPECT_EQ(Stored(kJpgNameValue), L"");
+    }
+    SaveThroughDialog(app, L"D:\\" + std::wstring(141, L'f'), std::wstring(99, L'n'));  // as long as both may be
+    EXPECT_EQ(Stored(kJpgPathValue), L"D:\\" + std::wstring(141, L'f'));
     EXPECT_EQ(Stored(kJpgNameValue), std::wstring(99, L'n'));
 }
 
@@ -317,13 +338,13 @@ TEST_F(SettingsDialog, TheNextCaptureUsesWhatWasSaved) {
 }
 
 TEST(SettingsRules, TheDesktopFolderItself) {
-    EXPECT_TRUE(IsDesktopFolder(L"C:\\Users\\me\\Desktop", L"C:\\Users\\me\\Desktop"));
-    EXPECT_TRUE(IsDesktopFolder(L"c:\\users\\ME\\desktop\\", L"C:\\Users\\me\\Desktop"));
-    EXPECT_TRUE(IsDesktopFolder(L"C:\\Users\\\x00C9mile\\Desktop", L"C:\\USERS\\\x00E9MILE\\DESKTOP"));
-    EXPECT_FALSE(IsDesktopFolder(L"C:\\Users\\me\\Desktop\\Shots", L"C:\\Users\\me\\Desktop"));
-    EXPECT_FALSE(IsDesktopFolder(L"D:\\Desktop", L"C:\\Users\\me\\Desktop"));
-    EXPECT_FALSE(IsDesktopFolder(L"", L"C:\\Users\\me\\Desktop"));
-    EXPECT_FALSE(IsDesktopFolder(L"\\", L"\\"));
+    EXPECT_TRUE(IsSameFolder(L"C:\\Users\\me\\Desktop", L"C:\\Users\\me\\Desktop"));
+    EXPECT_TRUE(IsSameFolder(L"c:\\users\\ME\\desktop\\", L"C:\\Users\\me\\Desktop"));
+    EXPECT_TRUE(IsSameFolder(L"C:\\Users\\\x00C9mile\\Desktop", L"C:\\USERS\\\x00E9MILE\\DESKTOP"));
+    EXPECT_FALSE(IsSameFolder(L"C:\\Users\\me\\Desktop\\Shots", L"C:\\Users\\me\\Desktop"));
+    EXPECT_FALSE(IsSameFolder(L"D:\\Desktop", L"C:\\Users\\me\\Desktop"));
+    EXPECT_FALSE(IsSameFolder(L"", L"C:\\Users\\me\\Desktop"));
+    EXPECT_FALSE(IsSameFolder(L"\\", L"\\"));
 }
 
 

@@ -243,10 +243,24 @@ TEST_F(TavelinApp, AFailedWriteIsReportedAndItsNumberNotReused) {
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
     EXPECT_TRUE(folder.Names().empty());
 
+    // A folder too long for the captures' file names, stored by other means than Settings: a
+    // message, and no capture elsewhere.
+    test::UseCaptureFolder(folder.Path() + L"\\" + std::wstring(256 - folder.Path().size(), L'f'));
+    test::PressWindowsKeyWith('S');
+    const test::ShownBox tooLong = test::WaitForMessageBox(app);
+    ASSERT_TRUE(tooLong.window) << "no message for a folder of 257 characters";
+    EXPECT_NE(tooLong.text.find(L"too long"), std::wstring::npos) << tooLong.text;
+    ::PostMessageW(::GetDlgItem(tooLong.window, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(tooLong.window); }));
+    WIN32_FIND_DATAW found;
+    const HANDLE onDesktop = ::FindFirstFileW((test::DesktopFolder() + L"\\Shot-*").c_str(), &found);
+    EXPECT_EQ(onDesktop, INVALID_HANDLE_VALUE) << "a capture went to the desktop";
+    if (onDesktop != INVALID_HANDLE_VALUE) ::FindClose(onDesktop);
+
     test::UseCaptureFolder(folder.Path());
     test::PressWindowsKeyWith('S');
-    EXPECT_TRUE(WaitFor([&] { return folder.Names() == std::vector<std::wstring>{L"Shot-2.jpg"}; }))
-        << "the failed capture keeps its number 1";
+    EXPECT_TRUE(WaitFor([&] { return folder.Names() == std::vector<std::wstring>{L"Shot-3.jpg"}; }))
+        << "the failed captures keep their numbers 1 and 2";
 }
 
 // Filled with its own window's brush: windows of one class may differ in colour.

@@ -34,6 +34,16 @@ TEST(CaptureNames, LongestStoredFolderAndNameStillFit) {
     EXPECT_EQ(name, folder + L"\\" + base + L"-123456.bmp");
 }
 
+// Up to capture 99999 of a run, every name stays within what Windows opens.
+TEST(CaptureNames, FitOnlyWhereWindowsCanOpenThem) {
+    EXPECT_TRUE(CaptureNamesFit(std::wstring(244, L'f'), L"Shot"));
+    EXPECT_FALSE(CaptureNamesFit(std::wstring(245, L'f'), L"Shot"));
+    EXPECT_FALSE(CaptureNamesFit(std::wstring(257, L'f'), L""));
+    EXPECT_TRUE(CaptureNamesFit(L"C:\\a", std::wstring(99, L'b')));
+    const std::wstring longest = Compose(std::wstring(244, L'f').c_str(), L"Shot", 99999, L".jpg");
+    EXPECT_EQ(longest.size(), kLongestFileNameChars);
+}
+
 TEST(CaptureNames, OverlongPartsAreCutNotOverrun) {
     const std::wstring folder(600, L'f');
     wchar_t name[kCaptureNameChars + 8];
