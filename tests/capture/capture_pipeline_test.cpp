@@ -118,22 +118,25 @@ TEST_F(CapturePipeline, RectanglesWithoutAreaAreSkippedWithoutANumber) {
     EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"Shot-" + std::to_wstring(n + 1) + L".jpg"});
 }
 
-TEST_F(CapturePipeline, OverlongSettingsFallBackToTheDefaults) {
+// A name too long for its buffer falls back to "Shot"; a folder too long stops the capture with
+// a message rather than send it elsewhere.
+TEST_F(CapturePipeline, OverlongSettingsFallBackOrSaySo) {
     test::TempFolder folder;
-    test::UseCaptureFolder(std::wstring(300, L'x'), std::wstring(150, L'y'));
-    const std::wstring desktop = test::DesktopFolder();
-    g_screenCapture.CaptureAndSave(RECT{0, 0, 8, 8});
-    // Neither text fits its buffer: the desktop and "Shot" stand in for them.
+    test::UseCaptureFolder(folder.Path(), std::wstring(150, L'y'));
+    EXPECT_TRUE(g_screenCapture.CaptureAndSave(RECT{0, 0, 8, 8}));
+    const std::vector<std::wstring> names = folder.Names();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].rfind(L"Shot-", 0), 0u) << testing::PrintToString(names);
+
+    test::UseCaptureFolder(std::wstring(300, L'x'), L"Shot");
+    test::MessageBoxWatcher boxes;
+    EXPECT_FALSE(g_screenCapture.CaptureAndSave(RECT{0, 0, 8, 8}));
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_NE(boxes.Boxes()[0].text.find(L"too long"), std::wstring::npos) << boxes.Boxes()[0].text;
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW((desktop + L"\\Shot-*.jpg").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no capture on the desktop";
-    ::FindClose(search);
-    const std::wstring capture = desktop + L"\\" + found.cFileName;
-    ExpectJpegCapture(capture, 8, 8);
-    ::DeleteFileW(capture.c_str());
-    HANDLE leftover = ::FindFirstFileW((desktop + L"\\Shot-*.bmp").c_str(), &found);
-    EXPECT_EQ(leftover, INVALID_HANDLE_VALUE) << "a temporary BMP was left on the desktop";
-    if (leftover != INVALID_HANDLE_VALUE) ::FindClose(leftover);
+    const HANDLE onDesktop = ::FindFirstFileW((test::DesktopFolder() + L"\\Shot-*").c_str(), &found);
+    EXPECT_EQ(onDesktop, INVALID_HANDLE_VALUE) << "a capture went to the desktop";
+    if (onDesktop != INVALID_HANDLE_VALUE) ::FindClose(onDesktop);
 }
 
 TEST_F(CapturePipeline, ForegroundWindowRectangle) {
