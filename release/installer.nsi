@@ -1,5 +1,5 @@
 ; Tavelin's installer: for the current user only, with the user's own rights, into
-; %LOCALAPPDATA%\Programs\Tavelin, or where the installed copy is, or where /D= says. Built by
+; %LOCALAPPDATA%\Programs\Tavelin, or where /D= says, or where the installed copy is. Built by
 ; scripts/release.sh, which defines VERSION (the CMake project's), STAGE (the folder with the
 ; Tavelin.exe to ship and its LICENSE.txt and THIRD-PARTY-NOTICES.txt), ICON, WIZARD (the
 ; wizard's picture) and OUTFILE; SIGN (a command that signs the file it is given) when the
@@ -32,12 +32,24 @@ SetCompressor /SOLID lzma
 !define EXIT_TAVELIN_RUNNING 3
 ; The exit code of an installer started as another user than the desktop's. In docs/building-and-releasing.md.
 !define EXIT_OTHER_USER 4
-; Held while an installer writes, so that the last step of an uninstall waits for it.
+; Held while an installer writes, so that the last step of an uninstall, and another installer,
+; wait for it.
 !define SETUP_MUTEX "Local\Tavelin.Setup"
+; The exit code of a silent install that gave up waiting for another installer to finish writing,
+; and how long it waits. In docs/building-and-releasing.md and in the winget manifest.
+!define EXIT_SETUP_RUNNING 5
+!define SETUP_WAIT_MS 60000
+!define WAIT_TIMEOUT 0x102
+!define DEFAULT_FOLDER "$LOCALAPPDATA\Programs\Tavelin"
+!define NO_GUID "{00000000-0000-0000-0000-000000000000}"
+; STARTUPINFOW: 68 bytes for 32-bit code, 104 for 64-bit.
+!define /math STARTUPINFO_SIZE ${NSIS_PTR_SIZE} * 9
+!define /redef /math STARTUPINFO_SIZE ${STARTUPINFO_SIZE} + 32
+!define CREATE_NO_WINDOW 0x08000000
 
 Name "Tavelin"
 OutFile "${OUTFILE}"
-InstallDir "$LOCALAPPDATA\Programs\Tavelin"
+InstallDir "${DEFAULT_FOLDER}"
 BrandingText "Tavelin ${VERSION}"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "ProductName" "Tavelin"
@@ -47,6 +59,9 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}.0"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}.0"
 
 Var WasRunning
+Var SetupMutex
+; The installed copy that /D= moves away from, or "".
+Var OldCopy
 
 !ifdef SIGN
     !uninstfinalize '"${SIGN}" "%1" "Tavelin ${VERSION} uninstaller"' = 0
@@ -171,7 +186,7 @@ Function UserOf
         System::Call '*$4(p .r5)'
         System::Call 'advapi32::ConvertSidToStringSidW(p r5, *p .r6) i .r3'
         ${If} $3 <> 0
-            System::Call '*$6(&w256 .r1)'
+            System::Call 'kernel32::lstrcpynW(w .r1, p r6, i ${NSIS_MAX_STRLEN})'
             System::Call 'kernel32::LocalFree(p r6)'
         ${EndIf}
     ${EndIf}
@@ -212,30 +227,67 @@ Function .onInit
             Quit
         ${EndIf}
     ${EndIf}
-    ; An upgrade goes where the installed copy is (winget install --location puts it elsewhere),
-    ; unless /D= says where. Any program of the user can write the entry's values, so a folder
-    ; they name is taken only where it holds an installed Tavelin.
-    ${GetParameters} $0
-    ClearErrors
-    ${GetOptions} $0 "/D=" $1
-    ${If} ${Errors}
-        ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ; An upgrade goes where the installed copy is, unless /D= (winget install --location) says
+    ; where. NSIS takes /D= off the command line and into $INSTDIR before this runs, so a folder
+    ; other than the default is /D='s. Any program of the user can write the entry's values, so a
+    ; folder they name is taken only where it holds an installed Tavelin.
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    Call InstalledIn
+    ${If} $0 == ""
+        ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "DisplayIcon"
+        StrCpy $0 $0 -2
+        ${GetParent} $0 $0
         Call InstalledIn
-        ${If} $0 == ""
-            ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "DisplayIcon"
-            StrCpy $0 $0 -2
-            ${GetParent} $0 $0
-            Call InstalledIn
-        ${EndIf}
-        ${If} $0 != ""
-            StrCpy $INSTDIR $0
-        ${EndIf}
+    ${EndIf}
+    ${If} $INSTDIR == "${DEFAULT_FOLDER}"
+    ${AndIf} $0 != ""
+        StrCpy $INSTDIR $0
+    ${Else}
+        StrCpy $OldCopy $0
     ${EndIf}
 FunctionEnd
 
+; After a move: the copy left behind would start again at each logon from the Run value it wrote,
+; and its uninstaller would delete the entry and shortcut that now name the new copy. Only what
+; this installer puts there goes; a folder that holds anything else stays.
+Function RemoveOldCopy
+    ; The same folder under another name (its case, a short name, a link) shows this file too.
+    FileOpen $0 "$INSTDIR\Tavelin.moving" w
+    FileClose $0
+    ${If} ${FileExists} "$INSTDIR\Tavelin.moving"
+    ${AndIfNot} ${FileExists} "$OldCopy\Tavelin.moving"
+        Delete "$OldCopy\Tavelin.exe"
+        Delete "$OldCopy\LICENSE.txt"
+        Delete "$OldCopy\THIRD-PARTY-NOTICES.txt"
+        Delete "$OldCopy\Uninstall.exe"
+        RMDir "$OldCopy"
+        ReadRegStr $0 HKCU "${RUN_KEY}" "Tavelin"
+        ${If} $0 == '"$OldCopy\Tavelin.exe"'
+            WriteRegStr HKCU "${RUN_KEY}" "Tavelin" '"$INSTDIR\Tavelin.exe"'
+        ${EndIf}
+    ${EndIf}
+    Delete "$INSTDIR\Tavelin.moving"
+FunctionEnd
+
 Section
-    System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p .r0'
-    System::Call 'kernel32::WaitForSingleObject(p r0, i -1)'
+    ; Another installer may be asking its user to close Tavelin, for as long as the user takes:
+    ; this one waits a minute, then asks or, silent, ends.
+    System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${SETUP_MUTEX}") p .s'
+    Pop $SetupMutex
+    System::Call 'kernel32::WaitForSingleObject(p $SetupMutex, i 0) i .r0'
+    ${If} $0 = ${WAIT_TIMEOUT}
+        DetailPrint "Waiting for another Tavelin Setup to finish..."
+    ${EndIf}
+    ${DoWhile} $0 = ${WAIT_TIMEOUT}
+        System::Call 'kernel32::WaitForSingleObject(p $SetupMutex, i ${SETUP_WAIT_MS}) i .r0'
+        ${If} $0 <> ${WAIT_TIMEOUT}
+            ${ExitDo}
+        ${EndIf}
+        ${IfNot} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Another Tavelin Setup is running.$\n$\nFinish it, then Retry." /SD IDCANCEL IDRETRY`
+            SetErrorLevel ${EXIT_SETUP_RUNNING}
+            Abort "Another Tavelin Setup is running."
+        ${EndIf}
+    ${Loop}
     Call EndRunningCopy
     SetOutPath "$INSTDIR"
     File "${STAGE}/Tavelin.exe"
@@ -255,6 +307,12 @@ Section
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    ${If} $OldCopy != ""
+        Call RemoveOldCopy
+    ${EndIf}
+    ; Written: an uninstall's last step or another installer need not wait for the last page.
+    System::Call 'kernel32::ReleaseMutex(p $SetupMutex)'
+    System::Call 'kernel32::CloseHandle(p $SetupMutex)'
 
     ; The interactive installer offers the start on its last page; a silent one brings back
     ; only the copy it ended.
@@ -326,13 +384,59 @@ Section "Uninstall"
     ${EndIf}
 SectionEnd
 
+; A name for one run's folder that no one can know beforehand, in $0: a new GUID, else 16 random
+; bytes of the system's in a GUID's form; "" when neither came. The System plug-in hands a call
+; a zeroed GUID and reads it back even when the call failed, or its DLL did not load ("error").
+Function un.NewName
+    System::Call 'ole32::CoCreateGuid(g .r0) i .r1'
+    ${If} $1 != 0
+    ${OrIf} $0 == "${NO_GUID}"
+        ; RtlGenRandom: advapi32 is a KnownDLL, never loaded from the folder Setup runs in. It
+        ; returns a BOOLEAN.
+        System::Alloc 16
+        Pop $2
+        System::Call 'advapi32::SystemFunction036(p r2, i 16) i .r1'
+        IntOp $1 $1 & 0xFF
+        System::Call '*$2(&g16 .r0)'
+        System::Free $2
+        ${If} $1 = 0
+            StrCpy $0 "${NO_GUID}"
+        ${EndIf}
+    ${EndIf}
+    ${If} $0 == "${NO_GUID}"
+        StrCpy $0 ""
+    ${EndIf}
+FunctionEnd
+
+; Starts the command line $R1 without a console window, in %TEMP%: a process started in the
+; install folder, or in the folder it is to delete, would keep that folder in use. $R1 becomes 0
+; where it did not start. Exec would give cmd.exe a console window; nsExec waits for the end.
+Function un.StartInTemp
+    System::Alloc ${STARTUPINFO_SIZE}
+    Pop $R2
+    System::Call '*$R2(i ${STARTUPINFO_SIZE})'
+    System::Call '*(p, p, i, i) p .R3'
+    System::Call 'kernel32::CreateProcessW(p 0, w R1, p 0, p 0, i 0, i ${CREATE_NO_WINDOW}, p 0, w "$TEMP", p R2, p R3) i .R1'
+    System::Call '*$R3(p .R4, p .R5)'
+    ${If} $R1 <> 0
+        System::Call 'kernel32::CloseHandle(p R4)'
+        System::Call 'kernel32::CloseHandle(p R5)'
+    ${EndIf}
+    System::Free $R2
+    System::Free $R3
+FunctionEnd
+
 ; Starts a copy of this uninstaller that deletes it and its folder once this process has ended.
 ; The copy goes into a folder made for this one run, with a name no one can know beforehand; it
 ; is held open, so that it can be neither changed nor replaced, checked against this file, and
 ; started while held. An uninstall run as administrator starts nothing that another program
 ; put in its way.
 Function un.HandOver
-    System::Call 'ole32::CoCreateGuid(g .r0)'
+    Call un.NewName
+    ${If} $0 == ""
+        MessageBox MB_OK|MB_ICONEXCLAMATION "Uninstall.exe could not be removed. Delete the folder $INSTDIR yourself." /SD IDOK
+        Return
+    ${EndIf}
     StrCpy $R0 "$TEMP\Tavelin-$0"
     System::Call 'kernel32::CreateDirectoryW(w R0, p 0) i .r0'
     ${If} $0 = 0
@@ -366,7 +470,11 @@ Function un.HandOver
     ${EndIf}
     ${If} $5 = 1
         System::Call 'kernel32::GetCurrentProcessId() i .r0'
-        Exec '"$R0\Uninstall.exe" /FINISH=$0 _?=$INSTDIR'
+        StrCpy $R1 '"$R0\Uninstall.exe" /FINISH=$0 _?=$INSTDIR'
+        Call un.StartInTemp
+        ${If} $R1 = 0
+            StrCpy $5 0
+        ${EndIf}
     ${EndIf}
     System::Call 'kernel32::CloseHandle(p r1)'
     System::Call 'kernel32::CloseHandle(p r2)'
@@ -400,13 +508,15 @@ Function un.onInit
         Delete "$INSTDIR\Uninstall.exe"
         RMDir "$INSTDIR"
     ${EndIf}
+    System::Call 'kernel32::ReleaseMutex(p r2)'
     System::Call 'kernel32::CloseHandle(p r2)'
     ; This copy and its folder go once it has ended: the system's own command processor waits
     ; for that, trying once a second for half a minute.
     StrCpy $0 $EXEDIR "" -38
     StrCpy $0 "$TEMP\Tavelin-$0"
     ${If} $0 == $EXEDIR
-        Exec '"$SYSDIR\cmd.exe" /d /q /c "for /l %i in (1,1,30) do (ping -n 2 127.0.0.1 >nul & rd /s /q "$EXEDIR" 2>nul & if not exist "$EXEDIR" exit)"'
+        StrCpy $R1 '"$SYSDIR\cmd.exe" /d /q /c "for /l %i in (1,1,30) do (ping -n 2 127.0.0.1 >nul & rd /s /q "$EXEDIR" 2>nul & if not exist "$EXEDIR" exit)"'
+        Call un.StartInTemp
     ${EndIf}
     ; A Quit from here would say "cancelled" (2); this step did what it could.
     SetErrorLevel 0

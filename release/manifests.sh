@@ -77,6 +77,11 @@ footer() {  # kind
     # by its name.
     echo "- InstallerReturnCode: 3"
     echo "  ReturnResponse: packageInUse"
+    # Started as another user than the desktop's: no response names that.
+    echo "- InstallerReturnCode: 4"
+    echo "  ReturnResponse: custom"
+    echo "- InstallerReturnCode: 5"
+    echo "  ReturnResponse: installInProgress"
     echo "Installers:"
     echo "- Architecture: x86"
     echo "  InstallerUrl: $url$setup"

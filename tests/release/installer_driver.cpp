@@ -2,7 +2,8 @@
 //   installer_driver run SETUP [ARGUMENTS...]  runs the installer, waits for it, and prints its
 //       process id and, once a Tavelin.exe runs (within 20 s), that process's parent's; exits
 //       with the installer's exit code
-//   installer_driver hold  a running Tavelin that will not close: holds its one-copy mutex and a
+//   installer_driver hold [MUTEX]  a running Tavelin that will not close: holds its one-copy mutex
+//       (or MUTEX: Local\Tavelin.Setup for an installer that does not finish writing) and a
 //       window like its hidden main window that ignores WM_CLOSE; prints "holding" once it does
 //   installer_driver sleep MS  prints "pid" and its process id, and ends MS milliseconds later
 // Copied to another name and started under it, it leaves a file named as itself and ".ran"
@@ -55,8 +56,8 @@ LRESULT CALLBACK IgnoreClose(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return ::CallWindowProcW(g_dialogProc, window, message, wParam, lParam);
 }
 
-int Hold() {
-    HANDLE mutex = ::CreateMutexW(nullptr, TRUE, L"Local\\Tavelin.OneCopyPerSession");
+int Hold(const wchar_t* mutexName) {
+    HANDLE mutex = ::CreateMutexW(nullptr, TRUE, mutexName);
     HWND window = ::CreateWindowExW(0, L"#32770", L"Tavelin", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                     nullptr, nullptr);
     if (!mutex || !window) return 2;
@@ -86,6 +87,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (argc >= 3 && std::wcscmp(argv[1], L"run") == 0) return Run(argc, argv);
-    if (argc == 2 && std::wcscmp(argv[1], L"hold") == 0) return Hold();
+    if (argc == 2 && std::wcscmp(argv[1], L"hold") == 0) return Hold(L"Local\\Tavelin.OneCopyPerSession");
+    if (argc == 3 && std::wcscmp(argv[1], L"hold") == 0) return Hold(argv[2]);
     return 2;
 }

@@ -2,8 +2,9 @@
 # Runs inside a Wine session (harness/wine-session.sh): the release's installer as a user meets
 # it, and as winget runs it. A silent install into a folder of the user's (/D=); Tavelin started
 # from there; a silent upgrade while it runs, into the same folder, which starts it again
-# through the shell; a silent uninstall while it runs; and a silent install that cannot close a
-# running copy.
+# through the shell; a silent uninstall while it runs; an upgrade that moves it; and a silent
+# install beside another installer on its last page, one still writing, and a running copy that
+# cannot be closed.
 #   installer_scenario.sh DIST CERTIFICATE DRIVER
 # DIST holds a release signed with CERTIFICATE, built for what this kernel runs (a 64-bit one
 # where it runs no 32-bit programs); DRIVER is the tests' installer_driver.exe.
@@ -102,8 +103,12 @@ cp "$installed/Uninstall.exe" "$TAVELIN_SESSION/Uninstall.exe"
 kept=$(cd "$user/Desktop" && sha256sum Shot-*.jpg)
 sounds='HKCU\AppEvents\Schemes\Apps\Tavelin'
 wine reg query "$sounds\TavelinCapture\.Current" >/dev/null 2>&1 || fail "Tavelin's Capture event is not in Sound settings"
-# As the quiet uninstall string says, which returns once the uninstall is done.
-wine "$installed/Uninstall.exe" /S "_?=${exe%\\Tavelin.exe}" || fail "the silent uninstall failed"
+# The names of the uninstalls' hand-over folders, as %TEMP% shows them meanwhile.
+(while kill -0 $$ 2>/dev/null; do ls "$temp"; sleep 0.05; done >"$TAVELIN_SESSION/temp.seen" 2>/dev/null) &
+watcher=$!
+# As the quiet uninstall string says, which returns once the uninstall is done; started in the
+# install folder, its working folder then.
+(cd "$installed" && wine "$installed/Uninstall.exe" /S "_?=${exe%\\Tavelin.exe}") || fail "the silent uninstall failed"
 eventually test ! -e "$installed" || fail "left in $installed: $(ls "$installed")"
 eventually ended || fail "the uninstall left Tavelin running"
 [ ! -e "$shortcut" ] || fail "the shortcut is left"
@@ -129,13 +134,45 @@ wait "$finisher"
 [ -f "$installed/Uninstall.exe" ] || fail "the uninstall's last step deleted a reinstall's Uninstall.exe"
 eventually temp_clean || fail "the last step's copy is left in %TEMP%: $(in_temp)"
 
-# A running copy that does not close when asked: a silent install says so in its exit code.
-wine "$driver" hold >"$TAVELIN_SESSION/hold.out" 2>&1 &
-holder=$!
-eventually grep -q holding "$TAVELIN_SESSION/hold.out" || fail "the stand-in holds nothing"
-code=0
-wine "$setup" /S || code=$?
-[ "$code" = 3 ] || fail "a silent install beside a copy that stays exits with $code, not 3"
-kill "$holder" 2>/dev/null || true
-[ $status = 0 ] && echo "installed, started, upgraded while running, removed while running, and stopped by a copy that stays: all as expected"
+# Moved by /D= (winget install --location): the entry and the start at logon go along, and the
+# old folder goes. Then a second quiet uninstall, to hand over through a folder of a new name.
+moved="$WINEPREFIX/drive_c/Moved/Tavelin"
+wine reg add "$run" /v Tavelin /d "\"$exe\"" /f >/dev/null 2>&1
+wine "$setup" /S '/D=C:\Moved\Tavelin' || fail "the upgrade into another folder failed"
+unzip -p "$dist/Tavelin-$version-portable.zip" Tavelin.exe | cmp -s - "$moved/Tavelin.exe" || fail "no Tavelin.exe moved into $moved"
+[ "$(value "$uninstall" InstallLocation)" = 'C:\Moved\Tavelin' ] &&
+    [ "$(value "$uninstall" QuietUninstallString)" = '"C:\Moved\Tavelin\Uninstall.exe" /S _?=C:\Moved\Tavelin' ] ||
+    fail "the entry does not name the new folder: $(value "$uninstall" QuietUninstallString)"
+[ "$(value "$run" Tavelin)" = '"C:\Moved\Tavelin\Tavelin.exe"' ] || fail "the Run value after a move: $(value "$run" Tavelin)"
+[ ! -e "$installed" ] || fail "the move left $(ls "$installed" | tr '\n' ' ')in the old folder"
+wine "$moved/Uninstall.exe" /S '_?=C:\Moved\Tavelin' || fail "the second silent uninstall failed"
+eventually temp_clean || fail "left in %TEMP% after the second uninstall: $(in_temp)"
+kill "$watcher"
+[ "$(sort -u "$TAVELIN_SESSION/temp.seen" | grep -vxF "${finish##*/}" | grep -cxE 'Tavelin-\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}')" = 2 ] ||
+    fail "want two hand-over folders of new names, saw $(sort -u "$TAVELIN_SESSION/temp.seen" | grep Tavelin- | tr '\n' ' ')"
+
+# An installer on its last page holds nothing: a silent one started meanwhile gets on with it.
+wine "$setup" >/dev/null 2>&1 &
+interactive=$!
+# Return on its first page only: one that reached the last page would end it.
+for _ in $(seq 10); do
+    xdotool key Return
+    for _ in $(seq 30); do [ -e "$default" ] && break 2; sleep 0.1; done
+done
+eventually test -e "$default/Uninstall.exe" || fail "the interactive installer did not install"
+wine "$setup" /S || fail "a silent install while another installer shows its last page exits with $?"
+kill -0 "$interactive" 2>/dev/null && kill "$interactive" || fail "the interactive installer did not stay on its last page"
+
+# A running copy that does not close when asked, and an installer that does not finish writing
+# (waited for a minute): a silent install says so in its exit code.
+for stand_in in "3 hold" "5 hold Local\\Tavelin.Setup"; do
+    wine "$driver" ${stand_in#* } >"$TAVELIN_SESSION/hold.out" 2>&1 &
+    holder=$!
+    eventually grep -q holding "$TAVELIN_SESSION/hold.out" || fail "the stand-in holds nothing"
+    code=0
+    timeout 100 wine "$setup" /S || code=$?
+    [ "$code" = "${stand_in%% *}" ] || fail "a silent install beside installer_driver ${stand_in#* } exits with $code, not ${stand_in%% *}"
+    kill "$holder" 2>/dev/null || true
+done
+[ $status = 0 ] && echo "installed, started, upgraded while running, removed while running, moved, and stopped by another installer and by a copy that stays: all as expected"
 exit $status
