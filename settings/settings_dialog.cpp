@@ -17,8 +17,6 @@ const CRuntimeClass CSettingsDialog::classCSettingsDialog{"CSettingsDialog", &CD
 
 namespace {
 
-constexpr int kFolderEditChars = static_cast<int>(kFolderChars);
-constexpr int kNameChars = static_cast<int>(kBaseNameChars);
 
 // All of a field's text, however long: set by a program, it is not held to the field's limit.
 std::wstring WholeText(const CWnd& field) {
@@ -77,10 +75,10 @@ void CSettingsDialog::DoDataExchange(CDataExchange* exchange) {
 
 BOOL CSettingsDialog::OnInitDialog() {
     CDialog::OnInitDialog();
-    wchar_t folder[kFolderEditChars] = {};
-    wchar_t name[kNameChars] = {};
-    m_pathEdit.SetLimitText(kFolderEditChars - 1);
-    m_nameEdit.SetLimitText(kNameChars - 1);
+    wchar_t folder[kFolderChars] = {};
+    wchar_t name[kBaseNameChars] = {};
+    m_pathEdit.SetLimitText(static_cast<int>(kFolderChars) - 1);
+    m_nameEdit.SetLimitText(static_cast<int>(kBaseNameChars) - 1);
     // Ticked only where Windows will start the program at the next logon.
     if (IsValuePresent(m_runKey.get(), kRunValueName) && !IsStartupTurnedOff()) {
         m_autoStartCheck.SetCheck(BST_CHECKED);

@@ -133,10 +133,8 @@ TEST_F(CapturePipeline, OverlongSettingsFallBackOrSaySo) {
     EXPECT_FALSE(g_screenCapture.CaptureAndSave(RECT{0, 0, 8, 8}));
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_NE(boxes.Boxes()[0].text.find(L"too long"), std::wstring::npos) << boxes.Boxes()[0].text;
-    WIN32_FIND_DATAW found;
-    const HANDLE onDesktop = ::FindFirstFileW((test::DesktopFolder() + L"\\Shot-*").c_str(), &found);
-    EXPECT_EQ(onDesktop, INVALID_HANDLE_VALUE) << "a capture went to the desktop";
-    if (onDesktop != INVALID_HANDLE_VALUE) ::FindClose(onDesktop);
+    for (const std::wstring& name : test::TempFolder::NamesIn(test::DesktopFolder()))
+        EXPECT_NE(name.rfind(L"Shot-", 0), 0u) << "a capture went to the desktop: " << testing::PrintToString(name);
 }
 
 TEST_F(CapturePipeline, ForegroundWindowRectangle) {
