@@ -12,6 +12,7 @@ public:
 protected:
     const MessageMap* GetMessageMap() const override;
     void DoDataExchange(CDataExchange* exchange) override;
+    BOOL OnInitDialog() override;
     void OnLButtonDown(UINT keys, POINT point);
 };
 

@@ -14,7 +14,6 @@
 
 #include <mmsystem.h>
 #include <shlobj.h>
-#include <versionhelpers.h>
 
 #include <string>
 
@@ -71,8 +70,8 @@ void CCaptureSaveDlg::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataE
 LRESULT CCaptureSaveDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kTrayCallbackMessage) OnTrayCallback(lParam);
     if (message == kTaskbarCreated && kTaskbarCreated != 0) g_trayIcon.Recreate();
-    if (message == kShowBalloonAgain && kShowBalloonAgain != 0 && m_balloonText) {
-        g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText);
+    if (message == kShowBalloonAgain && kShowBalloonAgain != 0 && !m_balloonText.empty()) {
+        g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText.c_str());
     }
     return CDialog::WindowProc(message, wParam, lParam);
 }
@@ -97,12 +96,21 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     g_screenCapture.SetClipboardOwner(m_hWnd);
     // Taken before the icon shows: a press the moment it is there captures. And before the
     // balloon goes up, so that it can say which keys work.
-    const WorkingHotkeys keys = m_hotkeys.Start(m_hWnd, ::IsWindows10OrGreater(), kHookCatchUpTimer);
+    const CaptureKeys keys = ReadCaptureKeys();
+    const WorkingHotkeys working = m_hotkeys.Start(m_hWnd, keys, ReadShellKeys(), kHookCatchUpTimer);
     if (m_hotkeys.Hooked()) m_sessionNotification.Register(m_hWnd);
     g_trayIcon.Create(m_hWnd, kTrayToolTip);
-    m_balloonText = StartupBalloonText(keys.activeWindow, keys.wholeScreen);
-    g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText);
+    m_balloonText = StartupBalloonText(keys, working.activeWindow, working.wholeScreen);
+    g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText.c_str());
     return TRUE;
+}
+
+void CCaptureSaveDlg::TakeCaptureKeys() {
+    const CaptureKeys keys = ReadCaptureKeys();
+    const WorkingHotkeys working = m_hotkeys.Choose(keys, ReadShellKeys());
+    m_sessionNotification.reset();
+    if (m_hotkeys.Hooked()) m_sessionNotification.Register(m_hWnd);
+    m_balloonText = StartupBalloonText(keys, working.activeWindow, working.wholeScreen);
 }
 
 void CCaptureSaveDlg::OnSysCommand(UINT id, LPARAM) {
@@ -267,8 +275,9 @@ void CCaptureSaveDlg::OnAbout() {
 
 void CCaptureSaveDlg::OnSettings() {
     const ForegroundReturn giveBack(m_userWindows, ForegroundReturn::Taker::Dialog);
-    CSettingsDialog settings(nullptr);
-    settings.DoModal();
+    CSettingsDialog settings(nullptr, &m_hotkeys);
+    // Saved keys capture at once, without a restart.
+    if (settings.DoModal() == 0) TakeCaptureKeys();
 }
 
 void CCaptureSaveDlg::OnTrayCallback(LPARAM lParam) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/capture_sign.h"
 #include "app/foreground_return.h"
 #include "framework/dialog.h"
@@ -52,13 +54,15 @@ private:
     void Capture(int hotkeyId);
     void OnTrayCallback(LPARAM lParam);
     void ShowTrayMenu();
+    // Takes the capture keys stored, and says in the balloon's text which of them work.
+    void TakeCaptureKeys();
 
     HICON m_hIcon;
     unique_hicon m_smallIcon;  // the caption's, at its own size
     bool m_visible = false;
     CaptureHotkeys m_hotkeys;
     SessionNotification m_sessionNotification;  // while the keyboard hook is set
-    const wchar_t* m_balloonText = nullptr;  // what the start-up balloon said
+    std::wstring m_balloonText;  // what the start-up balloon said, for the keys taken since
     CaptureSign m_sign;  // after a saved capture, until its timer or the next capture
     UserWindowWatch m_userWindows;  // where the foreground goes back to after our menu and dialogs
 };

@@ -1,5 +1,9 @@
-// What the start-up balloon says, given which hotkeys could be registered.
+// What the start-up balloon and the About box say of the capture keys.
 #pragma once
+
+#include <string>
+
+#include "hotkeys/key_combo.h"
 
 namespace tavelin {
 
@@ -10,8 +14,12 @@ inline constexpr wchar_t kBalloonTitle[] = L"Tavelin - pellumry";
 // registered window message to show its start-up balloon again, so that the start is answered.
 inline constexpr wchar_t kShowBalloonAgainMessage[] = L"Tavelin.ShowStartupBalloonAgain";
 
-// The balloon promises only the hotkeys that work, and names the combination that another
-// program holds, so that a capture key that does nothing is no mystery.
-const wchar_t* StartupBalloonText(bool activeWindowKey, bool wholeScreenKey);
+// The balloon names the keys chosen, promises only those that work, and names the combination
+// that another program holds, so that a capture key that does nothing is no mystery. Every
+// text fits the balloon's 255 characters.
+std::wstring StartupBalloonText(const CaptureKeys& keys, bool activeWindowKey, bool wholeScreenKey);
+
+// The About box's hotkey text.
+std::wstring AboutHotkeysText(const CaptureKeys& keys);
 
 }  // namespace tavelin

@@ -605,7 +605,9 @@ bool TimePresses(bool claimAlways, int count, std::vector<double>& samples) {
     bool ok = window != nullptr;
     {
         CaptureHotkeys keys;
-        const WorkingHotkeys working = keys.Start(window, claimAlways, 1);
+        ShellKeys shell;
+        shell.windows10 = claimAlways;  // the shell's own keys are claimed from Windows 10 on
+        const WorkingHotkeys working = keys.Start(window, CaptureKeys{}, shell, 1);
         ok = ok && working.wholeScreen && keys.Hooked() == claimAlways;
         for (int i = 0; ok && i < count; ++i) {
             const int before = g_hotkeys;

@@ -145,6 +145,12 @@ constexpr MessageMapEntry OnButtonClicked() {
     return {WM_COMMAND, BN_CLICKED, Id, &detail::Invoke<WM_COMMAND, Handler>};
 }
 
+// A notification `Code` from control Id (EN_SETFOCUS, say), bound to void Handler().
+template <UINT Code, UINT Id, auto Handler>
+constexpr MessageMapEntry OnControlNotify() {
+    return {WM_COMMAND, Code, Id, &detail::Invoke<WM_COMMAND, Handler>};
+}
+
 template <size_t N>
 constexpr MessageMap MakeMessageMap(const MessageMap* base, const MessageMapEntry (&entries)[N]) {
     return {base, entries, N};

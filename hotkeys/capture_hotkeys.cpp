@@ -13,17 +13,39 @@ CaptureHotkeys* g_hookOwner = nullptr;
 
 // Posted to the hook's thread: remove the hook and set it again.
 constexpr UINT kSetHookAnew = WM_APP + 1;
+// Posted to the hook's thread: claim the combinations in wParam and lParam (PackCombo).
+constexpr UINT kClaimOthers = WM_APP + 4;
+
+constexpr int kHotkeyIds[2] = {kHotkeyActiveWindow, kHotkeyWholeScreen};
+
+WPARAM PackCombo(KeyCombo combo) { return combo.modifiers << 8 | combo.key; }
+KeyCombo UnpackCombo(WPARAM packed) { return {static_cast<unsigned>(packed >> 8) & 0xF, static_cast<unsigned>(packed & 0xFF)}; }
 
 // One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
 // Systems before Windows 7 refuse the flag, and get the hotkey without it. (Wine 8 accepts
 // the flag but still posts one WM_HOTKEY per repeat.)
-bool RegisterCaptureHotKey(HWND window, int id, UINT key) {
-    return ::RegisterHotKey(window, id, MOD_WIN | MOD_NOREPEAT, key) ||
-           ::RegisterHotKey(window, id, MOD_WIN, key);
+bool RegisterCaptureHotKey(HWND window, int id, KeyCombo combo) {
+    return ::RegisterHotKey(window, id, combo.modifiers | MOD_NOREPEAT, combo.key) ||
+           ::RegisterHotKey(window, id, combo.modifiers, combo.key);
 }
 
 bool IsDown(int virtualKey) { return (::GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 bool IsWindowsKeyDown() { return IsDown(VK_LWIN) || IsDown(VK_RWIN); }
+unsigned ModifiersDown() {
+    return (IsWindowsKeyDown() ? kModWin : 0u) | (IsDown(VK_CONTROL) ? kModControl : 0u) |
+           (IsDown(VK_MENU) ? kModAlt : 0u) | (IsDown(VK_SHIFT) ? kModShift : 0u);
+}
+
+bool IsWindowsBuildOrLater(DWORD build) {
+    OSVERSIONINFOEXW version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    version.dwMajorVersion = 10;
+    version.dwBuildNumber = build;
+    DWORDLONG condition = 0;
+    condition = ::VerSetConditionMask(condition, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    condition = ::VerSetConditionMask(condition, VER_BUILDNUMBER, VER_GREATER_EQUAL);
+    return ::VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_BUILDNUMBER, condition) != FALSE;
+}
 
 // The wait before a held key repeats, as set in the Keyboard control panel: 250 to 1000 ms.
 unsigned long KeyboardRepeatDelayMs() {
@@ -64,30 +86,74 @@ void PressAndReleaseMaskKey() {
 
 }  // namespace
 
-WorkingHotkeys CaptureHotkeys::Start(HWND window, bool claimAlways, UINT_PTR catchUpTimer) {
+ShellKeys ReadShellKeys() {
+    ShellKeys shell;
+    shell.windows10 = IsWindowsBuildOrLater(0);
+    shell.windows11 = IsWindowsBuildOrLater(22000);
+    // Off where unset, but on since Windows 11 24H2.
+    DWORD snipping = IsWindowsBuildOrLater(26100) ? 1 : 0, size = sizeof(snipping);
+    ::RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Keyboard", L"PrintScreenKeyForSnippingEnabled", RRF_RT_REG_DWORD,
+                   nullptr, &snipping, &size);
+    shell.snippingTool = snipping != 0;
+    return shell;
+}
+
+WorkingHotkeys CaptureHotkeys::Start(HWND window, const CaptureKeys& keys, const ShellKeys& shell,
+                                     UINT_PTR catchUpTimer) {
     m_window = window;
     m_catchUpTimer = catchUpTimer;
-    // A registration is kept where the hook claims the key too: Windows calls no low-level
-    // hook of ours while a window of an elevated program is in front, and the registered key
-    // still captures there. Where the hook is called in time, it swallows the press, and the
-    // registration never sees it; where it is not, the window takes one of the two (OnePress).
-    const bool registeredA = RegisterCaptureHotKey(window, kHotkeyActiveWindow, 'A');
-    const bool registeredS = RegisterCaptureHotKey(window, kHotkeyWholeScreen, 'S');
-    const bool claimA = claimAlways || !registeredA;
-    const bool claimS = claimAlways || !registeredS;
-    if (!claimA && !claimS) return {true, true};
-
-    m_claim = KeyClaim(claimA, claimS);
     m_lateClaimMs = LateClaimBoundMs(HookTimeoutMs());
-    const bool hooked = StartHookThread();
-    if (hooked) {
-        // Without it a hook that Windows removed goes unnoticed until the next unlock or
-        // resume. On this thread, not the hook's: under Wine, raw input to the hook's thread
-        // makes it skip the hook for the first key after a few idle seconds. One short
-        // wake-up per key, none while no key is typed.
-        m_watching = WatchKeyboards(RIDEV_INPUTSINK, window);
+    return Choose(keys, shell);
+}
+
+WorkingHotkeys CaptureHotkeys::Choose(const CaptureKeys& keys, const ShellKeys& shell) {
+    // Both undone first, so that the two may swap their keys.
+    for (int i = 0; i < 2; ++i) {
+        if (m_registered[i]) ::UnregisterHotKey(m_window, kHotkeyIds[i]);
+        m_registered[i] = false;
     }
-    return {registeredA || hooked, registeredS || hooked};
+    m_keys = keys;
+    const KeyCombo combos[2] = {keys.activeWindow, keys.wholeScreen};
+    KeyCombo claims[2];
+    for (int i = 0; i < 2; ++i) {
+        // A registration is kept where the hook claims the key too: Windows calls no low-level
+        // hook of ours while a window of an elevated program is in front, and the registered
+        // key still captures there. Where the hook is called in time, it swallows the press,
+        // and the registration never sees it; where it is not, the window takes one of the two
+        // (OnePress).
+        m_registered[i] = combos[i] && RegisterCaptureHotKey(m_window, kHotkeyIds[i], combos[i]);
+        if (combos[i] && (!m_registered[i] || WindowsUseOf(combos[i], shell))) claims[i] = combos[i];
+    }
+    m_claiming = claims[0] || claims[1];
+    if (m_thread) {
+        ::PostThreadMessageW(m_threadId, kClaimOthers, PackCombo(claims[0]), static_cast<LPARAM>(PackCombo(claims[1])));
+        if (!m_claiming && !m_recordTo.load()) StopHookThread();
+    } else if (m_claiming) {
+        m_claim = KeyClaim(claims[0], claims[1]);
+        StartHookThread();
+    }
+    // Without it a hook that Windows removed goes unnoticed until the next unlock or resume. On
+    // this thread, not the hook's: under Wine, raw input to the hook's thread makes it skip the
+    // hook for the first key after a few idle seconds. One short wake-up per key, none while no
+    // key is typed.
+    const bool watch = m_claiming && m_hooked;
+    if (watch && !m_watching) m_watching = WatchKeyboards(RIDEV_INPUTSINK, m_window);
+    if (!watch && m_watching) m_watching = !WatchKeyboards(RIDEV_REMOVE, nullptr);
+    return {m_registered[0] || (claims[0] && m_hooked), m_registered[1] || (claims[1] && m_hooked)};
+}
+
+bool CaptureHotkeys::Registered(KeyCombo combo) const {
+    return (m_registered[0] && m_keys.activeWindow == combo) || (m_registered[1] && m_keys.wholeScreen == combo);
+}
+
+void CaptureHotkeys::Record(HWND target) {
+    m_recordTo.store(target);
+    if (target && !m_thread) {
+        m_claim = KeyClaim();
+        StartHookThread();
+    } else if (!target && m_thread && !m_claiming) {
+        StopHookThread();
+    }
 }
 
 bool CaptureHotkeys::StartHookThread() {
@@ -109,7 +175,7 @@ bool CaptureHotkeys::StartHookThread() {
     // The thread either sets the hook and says so, or ends.
     const HANDLE outcomes[] = {m_hookSet.get(), m_thread.get()};
     m_hooked = ::WaitForMultipleObjects(2, outcomes, FALSE, INFINITE) == WAIT_OBJECT_0;
-    if (!m_hooked) Stop();
+    if (!m_hooked) StopHookThread();
     return m_hooked;
 }
 
@@ -135,8 +201,12 @@ DWORD WINAPI CaptureHotkeys::HookThread(void* parameter) {
             // Removed first, so that no key meets two of ours; the new one has seen no key
             // go down.
             hook.reset();
-            self->m_claim.ForgetAll(IsWindowsKeyDown(), KeyboardRepeatDelayMs());
+            self->m_claim.ForgetAll(ModifiersDown(), KeyboardRepeatDelayMs());
             hook.reset(SetHook());
+            continue;
+        }
+        if (message.message == kClaimOthers) {
+            self->m_claim.Choose(UnpackCombo(message.wParam), UnpackCombo(static_cast<WPARAM>(message.lParam)));
             continue;
         }
         ::DispatchMessageW(&message);
@@ -168,17 +238,22 @@ void CaptureHotkeys::SetHookAnew() {
 
 // Called for every key the user types anywhere while the hook is set: it decides from the
 // virtual-key code and up or down alone (asking the system which modifiers are down only for
-// an A or an S), keeps nothing but the modifier state, and passes everything that is not
-// Windows key + A or + S on at once.
+// a claimed key), keeps nothing but the modifier state, and passes everything that is not a
+// claimed combination on at once.
 LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && g_hookOwner) {
         const DWORD calledAt = ::GetTickCount();
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         const bool up = (key->flags & LLKHF_UP) != 0;
         if (!up) g_hookOwner->m_watch.OnHookKeyDown();
+        const HWND recordTo = g_hookOwner->m_recordTo.load();
+        if (g_hookOwner->m_gate.Swallows(key->vkCode, up, recordTo != nullptr)) {
+            if (recordTo) ::PostMessageW(recordTo, kRecordedKeyMessage, key->vkCode, up ? 1 : 0);
+            return 1;
+        }
         KeyClaim& claim = g_hookOwner->m_claim;
         KeyEvent event{key->vkCode, up, key->time};
-        if (key->vkCode == 'A' || key->vkCode == 'S') {
+        if (claim.Watches(key->vkCode)) {
             if (!up) claim.TakeModifiers(IsWindowsKeyDown(), IsDown(VK_SHIFT), IsDown(VK_CONTROL), IsDown(VK_MENU));
             // The system takes a key's state only once every hook has let it pass.
             event.alreadyDown = IsDown(static_cast<int>(key->vkCode));
@@ -200,6 +275,11 @@ LRESULT CALLBACK CaptureHotkeys::LowLevelKeyboardProc(int code, WPARAM wParam, L
 void CaptureHotkeys::Stop() {
     if (m_watching) WatchKeyboards(RIDEV_REMOVE, nullptr);
     m_watching = false;
+    m_recordTo.store(nullptr);
+    StopHookThread();
+}
+
+void CaptureHotkeys::StopHookThread() {
     if (m_catchingUp) ::KillTimer(m_window, m_catchUpTimer);
     m_catchingUp = false;
     if (!m_thread) return;
@@ -209,6 +289,7 @@ void CaptureHotkeys::Stop() {
     m_hookSet.reset();
     m_threadId = 0;
     m_hooked = false;
+    m_gate = RecordingGate();
     g_hookOwner = nullptr;
 }
 

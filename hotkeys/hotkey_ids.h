@@ -3,7 +3,7 @@
 
 namespace tavelin {
 
-inline constexpr int kHotkeyActiveWindow = 100;  // Windows key + A
-inline constexpr int kHotkeyWholeScreen = 200;   // Windows key + S
+inline constexpr int kHotkeyActiveWindow = 100;  // the active window's key, Windows key + A by default
+inline constexpr int kHotkeyWholeScreen = 200;   // the whole screen's key, Windows key + S by default
 
 }  // namespace tavelin

@@ -1,14 +1,17 @@
-// The rules by which the fallback keyboard hook claims Windows key + A and + S where the
-// system holds them: which key events it takes, when a press captures, and when the mask key
-// goes out. Virtual-key codes and up/down only, no Windows calls, so that tables of key
-// events can test every rule.
+// The rules by which the keyboard hook claims the capture keys where the system holds them:
+// which key events it takes, when a press captures, and when the mask key goes out.
+// Virtual-key codes and up/down only, no Windows calls, so that tables of key events can test
+// every rule.
 #pragma once
+
+#include "hotkeys/key_combo.h"
 
 namespace tavelin {
 
 // An unassigned virtual key. The shell opens the Start menu when a Windows key goes down and
-// up with no other key seen between; this one, pressed and released before the Windows key's
-// release, is that other key in place of the claimed one, which the shell never sees.
+// up with no other key seen between, and a window its menu bar when Alt does; this one,
+// pressed and released before that release, is that other key in place of the claimed one,
+// which the system never sees.
 inline constexpr unsigned kMaskKey = 0xE8;
 
 // What the hook does with one key event.
@@ -38,8 +41,21 @@ struct KeyEvent {
 
 class KeyClaim {
 public:
-    // Claims Windows key + A (hotkey 100) and + S (hotkey 200) where asked to.
-    KeyClaim(bool claimActiveWindow, bool claimWholeScreen);
+    // Claims the combination for the active window (hotkey 100) and the one for the whole
+    // screen (hotkey 200); an empty one is not claimed.
+    explicit KeyClaim(KeyCombo activeWindow = {}, KeyCombo wholeScreen = {});
+    // Windows key + A and + S, where asked to.
+    KeyClaim(bool claimActiveWindow, bool claimWholeScreen)
+        : KeyClaim(claimActiveWindow ? kDefaultActiveWindowKey : KeyCombo{},
+                   claimWholeScreen ? kDefaultWholeScreenKey : KeyCombo{}) {}
+
+    // Claims other combinations from now on. What the hook knows of the keys held stays: a
+    // modifier down is still down, and a taken press still has its release swallowed.
+    void Choose(KeyCombo activeWindow, KeyCombo wholeScreen);
+
+    // Whether events of this key may be claimed: the hook asks the system about the modifiers
+    // for those alone.
+    bool Watches(unsigned virtualKey) const;
 
     KeyVerdict OnKey(const KeyEvent& event);
     KeyVerdict OnKey(unsigned virtualKey, bool keyUp) { return OnKey(KeyEvent{virtualKey, keyUp}); }
@@ -51,24 +67,27 @@ public:
     // them, Windows key + S with the Windows key down from before would go to the shell.
     void TakeModifiers(bool winDown, bool shiftDown, bool controlDown, bool altDown);
 
-    // For a hook set anew, which has seen none of the keys held. While a Windows key is down,
-    // a press taken before is still the user's: its release is still to be swallowed and the
-    // mask key still due when the Windows key comes up. Unless the key was let go while no
-    // hook was set: its next key-down is then no repeat but a press of its own where it comes
-    // sooner after the press than the keyboard's repeat delay (`repeatDelayMs`) lets a first
-    // repeat come, or later than a repeat would.
-    void ForgetAll(bool winDown, unsigned long repeatDelayMs = 1000);
+    // For a hook set anew, which has seen none of the keys held. While the modifiers it was
+    // taken with are down (`modifiersDown`, kModWin and the rest), a press taken before is
+    // still the user's: its release is still to be swallowed and the mask key still due when
+    // the Windows key or Alt comes up. Unless the key was let go while no hook was set: its
+    // next key-down is then no repeat but a press of its own where it comes sooner after the
+    // press than the keyboard's repeat delay (`repeatDelayMs`) lets a first repeat come, or
+    // later than a repeat would.
+    void ForgetAll(unsigned modifiersDown, unsigned long repeatDelayMs = 1000);
 
 private:
-    bool Held(unsigned bits) const { return (m_held & bits) != 0; }
+    unsigned HeldModifiers() const;  // as kModWin and the rest
+    int SlotOf(unsigned virtualKey) const;
 
-    bool m_claimA;
-    bool m_claimS;
-    unsigned m_held = 0;     // modifiers down, and the claimed keys whose press was taken
-    bool m_maskDue = false;  // a press was taken since a Windows key last went up
-    unsigned m_carried = 0;  // claimed keys taken before the hook was set anew
+    KeyCombo m_combo[2];
+    unsigned m_held = 0;     // the modifiers down, each side apart
+    bool m_maskDue = false;  // a press was taken since a Windows key or Alt last went up
+    unsigned m_taken[2] = {};  // the key of each combination's press taken, until it comes up
+    unsigned m_takenWith[2] = {};  // the modifiers that press was taken with
+    bool m_carried[2] = {};  // that press was taken before the hook was set anew
     unsigned long m_repeatDelay = 1000;
-    unsigned long m_lastTime[2] = {};  // of the last event of each claimed key, A and S
+    unsigned long m_lastTime[2] = {};  // of the last event of each combination's key
     bool m_repeated[2] = {};           // that event was a repeat of a taken press
 };
 

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,10 +42,11 @@ bool IsSameFolder(const wchar_t* a, const wchar_t* b) {
                                   static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
 }
 
-CSettingsDialog::CSettingsDialog(CWnd* parent)
+CSettingsDialog::CSettingsDialog(CWnd* parent, CaptureHotkeys* hotkeys)
     : CDialog(IDD_SETTINGS, parent),
       m_runKey(OpenUserKey(kRunKeyPath)),
-      m_settingsKey(OpenUserKey(kSettingsKeyPath)) {}
+      m_settingsKey(OpenUserKey(kSettingsKeyPath)),
+      m_hotkeys(hotkeys) {}
 
 CSettingsDialog::~CSettingsDialog() {
     m_runKey.reset();
@@ -59,6 +61,12 @@ const MessageMap* CSettingsDialog::GetMessageMap() const {
         OnButtonClicked<IDC_BROWSE, &CSettingsDialog::OnBrowse>(),
         OnButtonClicked<IDC_RESTORE_DEFAULTS, &CSettingsDialog::OnRestoreDefaults>(),
         OnMessage<WM_CLOSE, &CSettingsDialog::OnClose>(),
+        OnMessage<WM_DESTROY, &CSettingsDialog::OnDestroy>(),
+        OnControlNotify<EN_SETFOCUS, IDC_ACTIVE_WINDOW_KEY, &CSettingsDialog::OnActiveWindowKeyFocus>(),
+        OnControlNotify<EN_SETFOCUS, IDC_WHOLE_SCREEN_KEY, &CSettingsDialog::OnWholeScreenKeyFocus>(),
+        OnControlNotify<EN_KILLFOCUS, IDC_ACTIVE_WINDOW_KEY, &CSettingsDialog::OnKeyFieldLeft>(),
+        OnControlNotify<EN_KILLFOCUS, IDC_WHOLE_SCREEN_KEY, &CSettingsDialog::OnKeyFieldLeft>(),
+        OnMessage<kRecordedKeyMessage, &CSettingsDialog::OnRecordedKey>(),
     };
     static const MessageMap kMap = MakeMessageMap(DialogMessageMap(), kEntries);
     return &kMap;
@@ -71,6 +79,10 @@ void CSettingsDialog::DoDataExchange(CDataExchange* exchange) {
     DDX_Control(exchange, IDC_JPG_NAME, m_nameEdit);
     DDX_Control(exchange, IDC_RESTORE_DEFAULTS, m_restoreCheck);
     DDX_Control(exchange, IDC_COPY_TO_CLIPBOARD, m_clipboardCheck);
+    DDX_Control(exchange, IDC_ACTIVE_WINDOW_KEY, m_keyEdits[0]);
+    DDX_Control(exchange, IDC_WHOLE_SCREEN_KEY, m_keyEdits[1]);
+    DDX_Control(exchange, IDC_ACTIVE_WINDOW_KEY_NOTE, m_keyNotes[0]);
+    DDX_Control(exchange, IDC_WHOLE_SCREEN_KEY_NOTE, m_keyNotes[1]);
 }
 
 BOOL CSettingsDialog::OnInitDialog() {
@@ -91,8 +103,101 @@ BOOL CSettingsDialog::OnInitDialog() {
     }
     m_pathEdit.SetWindowText(folder);
     m_nameEdit.SetWindowText(name);
+    m_shell = ReadShellKeys();
+    const CaptureKeys keys = ReadCaptureKeys();
+    m_keys[0] = keys.activeWindow;
+    m_keys[1] = keys.wholeScreen;
+    ShowKey(0);
+    ShowKey(1);
     // The focus goes to the first tab stop, the save button.
     return TRUE;
+}
+
+std::wstring CSettingsDialog::NoteFor(int field, KeyCombo combo) const {
+    const std::wstring shown = KeyComboText(combo);
+    switch (ProblemOf(combo)) {
+        case ComboProblem::KeyForTyping: return shown + L" is needed for typing: add Ctrl, Alt or Win.";
+        case ComboProblem::KeptByWindows: return L"Windows keeps " + shown + L" for itself.";
+        case ComboProblem::None: break;
+    }
+    if (combo == m_keys[1 - field])
+        return field == 0 ? L"The entire screen key too: choose another." : L"The active window key too: choose another.";
+    if (const wchar_t* use = WindowsUseOf(combo, m_shell))
+        return std::wstring(L"Windows uses it for ") + use + L"; Tavelin takes it while it runs.";
+    // Held by someone else where Windows refuses it to us too, unless it is already ours.
+    constexpr int kTrialId = 0xBFFE;
+    if (!(m_hotkeys && m_hotkeys->Registered(combo))) {
+        if (!::RegisterHotKey(m_hWnd, kTrialId, combo.modifiers, combo.key))
+            return L"In use by another program; Tavelin takes it while it runs.";
+        ::UnregisterHotKey(m_hWnd, kTrialId);
+    }
+    return {};
+}
+
+void CSettingsDialog::ShowNote(int field, const std::wstring& note) { m_keyNotes[field].SetWindowText(note.c_str()); }
+
+void CSettingsDialog::ShowKey(int field) {
+    m_keyEdits[field].SetWindowText(KeyComboText(m_keys[field]).c_str());
+    ShowNote(field, NoteFor(field, m_keys[field]));
+}
+
+// While a key field has the focus, what the user presses is the new combination: the hook keeps
+// it from everything else, Tavelin's own capture too.
+void CSettingsDialog::StartRecording(int field) {
+    m_recording = field;
+    m_recorder.Reset();
+    if (m_hotkeys) m_hotkeys->Record(m_hWnd);
+}
+
+void CSettingsDialog::StopRecording() {
+    if (m_recording < 0) return;
+    const int field = m_recording;
+    m_recording = -1;
+    if (m_hotkeys) m_hotkeys->Record(nullptr);
+    // Modifiers still held showed as a combination being pressed.
+    m_keyEdits[field].SetWindowText(KeyComboText(m_keys[field]).c_str());
+}
+
+void CSettingsDialog::OnKeyFieldLeft() { StopRecording(); }
+
+void CSettingsDialog::OnDestroy() {
+    StopRecording();
+    Default();
+}
+
+LRESULT CSettingsDialog::OnRecordedKey(WPARAM virtualKey, LPARAM up) {
+    if (m_recording < 0) return 0;
+    const int field = m_recording;
+    const RecordStep step = m_recorder.OnKey(static_cast<unsigned>(virtualKey), up != 0);
+    switch (step.kind) {
+        case RecordStep::Pressing:
+            m_keyEdits[field].SetWindowText(KeyComboText(step.combo).c_str());
+            break;
+        case RecordStep::Released:
+            m_keyEdits[field].SetWindowText(KeyComboText(m_keys[field]).c_str());
+            break;
+        case RecordStep::Chosen:
+            // A combination that cannot capture is not taken; the line says why.
+            if (ProblemOf(step.combo) == ComboProblem::None) {
+                m_keys[field] = step.combo;
+                ShowKey(field);
+                ShowNote(1 - field, NoteFor(1 - field, m_keys[1 - field]));
+            } else {
+                m_keyEdits[field].SetWindowText(KeyComboText(m_keys[field]).c_str());
+                ShowNote(field, NoteFor(field, step.combo));
+            }
+            break;
+        case RecordStep::NextField:
+        case RecordStep::PreviousField:
+            SendMessage(WM_NEXTDLGCTL, step.kind == RecordStep::PreviousField ? 1 : 0, FALSE);
+            break;
+        case RecordStep::Cancel:
+            SendMessage(WM_COMMAND, IDCANCEL);
+            break;
+        case RecordStep::Nothing:
+            break;
+    }
+    return 0;
 }
 
 void CSettingsDialog::OnRestoreDefaults() {
@@ -105,6 +210,10 @@ void CSettingsDialog::OnRestoreDefaults() {
     // Without a desktop path the folder field keeps what it shows.
     if (haveDesktop) m_pathEdit.SetWindowText(desktop);
     m_nameEdit.SetWindowText(kDefaultJpgName);
+    m_keys[0] = kDefaultActiveWindowKey;
+    m_keys[1] = kDefaultWholeScreenKey;
+    ShowKey(0);
+    ShowKey(1);
 }
 
 void CSettingsDialog::OnBrowse() {
@@ -144,6 +253,32 @@ bool CSettingsDialog::SaveAndClose() {
         return false;
     }
 
+    // The key fields' texts, as a program may also have set them.
+    KeyCombo keys[2];
+    for (int field = 0; field < 2; ++field) {
+        const wchar_t* label = field == 0 ? L"Active window key: " : L"Entire screen key: ";
+        const std::optional<KeyCombo> combo = ParseKeyCombo(WholeText(m_keyEdits[field]));
+        std::wstring problem;
+        if (!combo) {
+            problem = L"\"" + WholeText(m_keyEdits[field]) + L"\" is not a key combination. Click the field and press the keys.";
+        } else if (ProblemOf(*combo) != ComboProblem::None) {
+            problem = NoteFor(field, *combo);
+        }
+        if (!problem.empty()) {
+            AfxMessageBox((label + problem).c_str(), MB_OK, 0);
+            ::SetFocus(m_keyEdits[field].m_hWnd);
+            return false;
+        }
+        keys[field] = *combo;
+    }
+    if (keys[0] == keys[1]) {
+        AfxMessageBox((KeyComboText(keys[0]) + L" cannot capture both the active window and the entire screen. "
+                                               L"Choose another key for one of them.").c_str(),
+                      MB_OK, 0);
+        ::SetFocus(m_keyEdits[1].m_hWnd);
+        return false;
+    }
+
     const int autoStart = m_autoStartCheck.GetCheck();
     if (autoStart == BST_CHECKED) {
         wchar_t command[kRunCommandChars];
@@ -176,6 +311,9 @@ bool CSettingsDialog::SaveAndClose() {
     } else {
         DeleteValue(m_settingsKey.get(), kCopyToClipboardValue);
     }
+
+    WriteCaptureKey(m_settingsKey.get(), kActiveWindowKeyValue, keys[0], kDefaultActiveWindowKey);
+    WriteCaptureKey(m_settingsKey.get(), kWholeScreenKeyValue, keys[1], kDefaultWholeScreenKey);
 
     if (m_restoreCheck.GetCheck() == BST_UNCHECKED) WriteMarker(m_settingsKey.get(), kNoDefaultValue);
     EndDialog(0);

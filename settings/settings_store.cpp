@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <optional>
 
 namespace tavelin {
 
@@ -57,6 +58,38 @@ TextRead ReadText(HKEY key, const wchar_t* name, wchar_t* buffer, size_t capacit
     std::memset(buffer, 0, bytes);
     return status == ERROR_SUCCESS || status == ERROR_MORE_DATA ? TextRead::DoesNotFit
                                                                  : TextRead::Missing;
+}
+
+namespace {
+
+std::optional<KeyCombo> ReadKeyCombo(HKEY key, const wchar_t* name) {
+    wchar_t text[64];
+    if (ReadText(key, name, text) != TextRead::Complete) return std::nullopt;
+    const std::optional<KeyCombo> combo = ParseKeyCombo(text);
+    if (!combo || ProblemOf(*combo) != ComboProblem::None) return std::nullopt;
+    return combo;
+}
+
+}  // namespace
+
+CaptureKeys ReadCaptureKeys() {
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    CaptureKeys keys;
+    keys.activeWindow = ReadKeyCombo(settings.get(), kActiveWindowKeyValue).value_or(kDefaultActiveWindowKey);
+    keys.wholeScreen = ReadKeyCombo(settings.get(), kWholeScreenKeyValue).value_or(kDefaultWholeScreenKey);
+    // One key cannot capture both: the whole screen's gives way, or if its default is the
+    // active window's too, the active window's.
+    if (keys.wholeScreen == keys.activeWindow) keys.wholeScreen = kDefaultWholeScreenKey;
+    if (keys.wholeScreen == keys.activeWindow) keys.activeWindow = kDefaultActiveWindowKey;
+    return keys;
+}
+
+void WriteCaptureKey(HKEY key, const wchar_t* name, KeyCombo combo, KeyCombo defaultCombo) {
+    if (combo == defaultCombo) {
+        DeleteValue(key, name);
+    } else {
+        WriteText(key, name, KeyComboText(combo, KeyTextStyle::Stored).c_str());
+    }
 }
 
 bool GetDesktopFolder(wchar_t (&buffer)[MAX_PATH]) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "framework/unique_handles.h"
+#include "hotkeys/key_combo.h"
 
 namespace tavelin {
 
@@ -20,6 +21,9 @@ inline constexpr wchar_t kStartupApprovedKeyPath[] =
 
 inline constexpr wchar_t kJpgPathValue[] = L"JpgPath";
 inline constexpr wchar_t kJpgNameValue[] = L"JpgName";
+// The capture keys as text ("Win+A", "Ctrl+Shift+F5"); absent, the defaults.
+inline constexpr wchar_t kActiveWindowKeyValue[] = L"ActiveWindowKey";
+inline constexpr wchar_t kWholeScreenKeyValue[] = L"WholeScreenKey";
 // REG_DWORD 1 where each saved capture also goes to the clipboard; absent, it does not.
 inline constexpr wchar_t kCopyToClipboardValue[] = L"CopyToClipboard";
 
@@ -72,6 +76,12 @@ template <size_t N>
 TextRead ReadText(HKEY key, const wchar_t* name, wchar_t (&buffer)[N]) {
     return ReadText(key, name, buffer, N);
 }
+
+// The capture keys the user chose. A value that is absent, is no combination or one that cannot
+// capture, or that the other key has already, gives way to its default.
+CaptureKeys ReadCaptureKeys();
+// Stores a capture key; its default is stored as no value, so that it stays the default.
+void WriteCaptureKey(HKEY key, const wchar_t* name, KeyCombo combo, KeyCombo defaultCombo);
 
 // The current user's desktop folder, not created if missing. False, with an empty buffer,
 // when the shell cannot name it.

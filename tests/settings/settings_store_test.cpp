@@ -184,6 +184,30 @@ TEST_F(SettingsStore, WritesUseTheStoredFormats) {
     EXPECT_FALSE(IsValuePresent(settings.get(), kNoDefaultValue));
 }
 
+TEST_F(SettingsStore, CaptureKeysReadAsTextAndGiveWayToTheirDefaults) {
+    auto read = [](const wchar_t* active, const wchar_t* whole) {
+        test::ForgetSettings();
+        StoreText(L"JpgName", L"Shot");  // the key exists
+        if (active) StoreText(kActiveWindowKeyValue, active);
+        if (whole) StoreText(kWholeScreenKeyValue, whole);
+        const CaptureKeys keys = ReadCaptureKeys();
+        return KeyComboText(keys.activeWindow, KeyTextStyle::Stored) + L" " + KeyComboText(keys.wholeScreen, KeyTextStyle::Stored);
+    };
+    EXPECT_EQ(read(nullptr, nullptr), L"Win+A Win+S");
+    EXPECT_EQ(read(L"ctrl + shift + f5", L"PrintScreen"), L"Ctrl+Shift+F5 PrintScreen");
+    EXPECT_EQ(read(L"Ctrl+Nothing", L"A"), L"Win+A Win+S") << "no combination, and a key that types";
+    EXPECT_EQ(read(L"Win+Q", L"Win+Q"), L"Win+Q Win+S") << "one key for both";
+    EXPECT_EQ(read(L"Win+S", nullptr), L"Win+A Win+S");
+    StoreRaw(kWholeScreenKeyValue, REG_DWORD, "\x01\0\0\0", 4);
+    EXPECT_EQ(KeyComboText(ReadCaptureKeys().wholeScreen, KeyTextStyle::Stored), L"Win+S");
+
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    WriteCaptureKey(settings.get(), kActiveWindowKeyValue, {kModAlt, VK_F9}, kDefaultActiveWindowKey);
+    ExpectText(kSettingsKeyPath, kActiveWindowKeyValue, L"Alt+F9");
+    WriteCaptureKey(settings.get(), kActiveWindowKeyValue, kDefaultActiveWindowKey, kDefaultActiveWindowKey);
+    EXPECT_FALSE(Query(kSettingsKeyPath, kActiveWindowKeyValue).present) << "a default is stored as none";
+}
+
 TEST_F(SettingsStore, WithoutTheKeyEverythingFailsQuietly) {
     const unique_hkey missing = OpenUserKey(L"SOFTWARE\\Tavelin\\NoSuchKey");
     EXPECT_FALSE(missing);

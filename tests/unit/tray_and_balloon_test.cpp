@@ -29,18 +29,25 @@ TEST(TrayRecord, SizeAndVersionFollowTheSystemsMajorVersion) {
     }
 }
 
-TEST(StartupBalloon, PromisesOnlyTheKeysThatWork) {
-    EXPECT_EQ(std::wstring(StartupBalloonText(true, true)),
+TEST(StartupBalloon, NamesTheChosenKeysAndPromisesOnlyThoseThatWork) {
+    const CaptureKeys defaults;
+    EXPECT_EQ(StartupBalloonText(defaults, true, true),
               L"Press (WinKey + A) to clip active window.\nPress (WinKey + S) to clip entire screen.");
-    EXPECT_EQ(std::wstring(StartupBalloonText(false, true)),
+    EXPECT_EQ(StartupBalloonText(defaults, false, true),
               L"(WinKey + A) is in use by another program.\nPress (WinKey + S) to clip entire screen.");
-    EXPECT_EQ(std::wstring(StartupBalloonText(true, false)),
+    EXPECT_EQ(StartupBalloonText(defaults, true, false),
               L"Press (WinKey + A) to clip active window.\n(WinKey + S) is in use by another program.");
-    EXPECT_EQ(std::wstring(StartupBalloonText(false, false)),
+    EXPECT_EQ(StartupBalloonText(defaults, false, false),
               L"(WinKey + A) and (WinKey + S) are in use by another program.");
-    // Every text fits the balloon's 256-character field.
-    for (bool a : {false, true})
-        for (bool s : {false, true}) EXPECT_LT(std::wcslen(StartupBalloonText(a, s)), 256u);
+    EXPECT_EQ(AboutHotkeysText(defaults), L"\t  HotKeys\nActive Window (WinKey+ A)\n Entire Screen (WinKey + S)");
+
+    const CaptureKeys chosen{{kModControl | kModShift, VK_F5}, {0, VK_SNAPSHOT}};
+    EXPECT_EQ(StartupBalloonText(chosen, true, false),
+              L"Press (Ctrl + Shift + F5) to clip active window.\n(PrintScreen) is in use by another program.");
+    EXPECT_EQ(AboutHotkeysText(chosen), L"\t  HotKeys\nActive Window (Ctrl + Shift + F5)\n Entire Screen (PrintScreen)");
+    // The longest names still fit the balloon's 256-character field.
+    const KeyCombo longest{kModWin | kModControl | kModAlt | kModShift, VK_SCROLL};
+    EXPECT_LT(StartupBalloonText({longest, longest}, true, true).size(), 256u);
 }
 
 }  // namespace
