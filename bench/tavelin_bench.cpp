@@ -548,12 +548,29 @@ void TellTavelinWindowsVersion(const wchar_t* version) {
     }
 }
 
+// Keys of the user's choice, or the defaults: Windows key + V, which the shell of Windows 10
+// and 11 acts on and the hook claims, and Alt + Print Screen, which is registered.
+void ChooseTavelinKeys(bool chosen) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    const unique_hkey owned(key);
+    WriteCaptureKey(key, kActiveWindowKeyValue, chosen ? KeyCombo{kModWin, 'V'} : kDefaultActiveWindowKey,
+                    kDefaultActiveWindowKey);
+    WriteCaptureKey(key, kWholeScreenKeyValue, chosen ? KeyCombo{kModAlt, VK_SNAPSHOT} : kDefaultWholeScreenKey,
+                    kDefaultWholeScreenKey);
+}
+
 // Tavelin.exe runs on both sides, so that whatever it does with a key that reaches it falls on
 // both. On one side it runs as on Windows 10 and 11: it registers the keys and sets its hook.
 // On the other it runs as on Windows 7, where it only registers them, and a hook that passes
 // every key on at once runs in a process of its own, as Tavelin's does: the floor.
-bool TimeKeysThroughHook(const wchar_t* exe, bool tavelinsHook, int count, std::vector<double>& samples) {
+bool TimeKeysThroughHook(const wchar_t* exe, bool tavelinsHook, int count, std::vector<double>& samples,
+                         bool chosenKeys = false) {
     TellTavelinWindowsVersion(tavelinsHook ? nullptr : L"win7");
+    ChooseTavelinKeys(chosenKeys);
     StartedProcess tavelin = StartProcess(L"\"" + std::wstring(exe) + L"\"");
     if (!tavelin.process || !PollUntil(true, 30000)) return false;
     StartedProcess floor;
@@ -570,6 +587,7 @@ bool TimeKeysThroughHook(const wchar_t* exe, bool tavelinsHook, int count, std::
     }
     PROCESS_INFORMATION process{tavelin.process.get(), tavelin.thread.get(), tavelin.processId, tavelin.threadId};
     EndProgram(process);
+    ChooseTavelinKeys(false);
     return PollUntil(false, 10000) && ok;
 }
 
@@ -645,14 +663,15 @@ int KeyCosts(const wchar_t* exe, int count) {
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"TavelinBenchHotkeys";
     ::RegisterClassW(&windowClass);
-    std::vector<double> ours, floor, registered, hooked, pairRatios;
+    std::vector<double> ours, chosen, floor, registered, hooked, pairRatios, chosenPairRatios;
     {
         const KeyboardThread observer(ObserveTestKey);
         if (!observer.ok()) return 3;
         // In turns, so that a slower spell of the machine falls on both.
         for (int block = 0; block < kBlocks; ++block) {
-            const auto oursFrom = ours.size(), floorFrom = floor.size();
-            if (!TimeKeysThroughHook(exe, true, count / kBlocks, ours)) {
+            const auto oursFrom = ours.size(), chosenFrom = chosen.size(), floorFrom = floor.size();
+            if (!TimeKeysThroughHook(exe, true, count / kBlocks, ours) ||
+                !TimeKeysThroughHook(exe, true, count / kBlocks, chosen, true)) {
                 std::fprintf(stderr, "keys through Tavelin's hook failed\n");
                 return 4;
             }
@@ -662,8 +681,9 @@ int KeyCosts(const wchar_t* exe, int count) {
             }
             // The slowest keys come in spells of the machine's, which fall on one block: the
             // median of the ratios of neighbouring blocks does not move with one spell.
-            pairRatios.push_back(Ratio(Percentile({ours.begin() + oursFrom, ours.end()}, 0.99),
-                                       Percentile({floor.begin() + floorFrom, floor.end()}, 0.99)));
+            const double floorP99 = Percentile({floor.begin() + floorFrom, floor.end()}, 0.99);
+            pairRatios.push_back(Ratio(Percentile({ours.begin() + oursFrom, ours.end()}, 0.99), floorP99));
+            chosenPairRatios.push_back(Ratio(Percentile({chosen.begin() + chosenFrom, chosen.end()}, 0.99), floorP99));
         }
     }
     const int presses = count / 5;
@@ -681,6 +701,10 @@ int KeyCosts(const wchar_t* exe, int count) {
     Put("keys.ratio.median", Fixed(Ratio(Median(ours), Median(floor)), 2));
     Put("keys.ratio.p99", Fixed(Ratio(Percentile(ours, 0.99), Percentile(floor, 0.99)), 2));
     Put("keys.ratio.p99_pairs", Fixed(Median(pairRatios), 2));
+    PutPercentiles("keys.chosen", chosen);
+    Put("keys.chosen.ratio.median", Fixed(Ratio(Median(chosen), Median(floor)), 2));
+    Put("keys.chosen.ratio.p99", Fixed(Ratio(Percentile(chosen, 0.99), Percentile(floor, 0.99)), 2));
+    Put("keys.chosen.ratio.p99_pairs", Fixed(Median(chosenPairRatios), 2));
     Put("presses.count", std::to_string(hooked.size()));
     PutPercentiles("presses.registered", registered);
     PutPercentiles("presses.hook", hooked);

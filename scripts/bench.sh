@@ -121,6 +121,8 @@ table() {
         "$(get "$out/keys" keys.ours.median) / $(get "$out/keys" keys.floor.median) = **$(get "$out/keys" keys.ratio.median)**" "≤ 1.15"
     small_only "the same, 99th percentile: of all keys; median of the ratios of the 8 pairs of neighbouring blocks" \
         "$(get "$out/keys" keys.ours.p99) / $(get "$out/keys" keys.floor.p99) = $(get "$out/keys" keys.ratio.p99); pairs **$(get "$out/keys" keys.ratio.p99_pairs)**" "≤ 1.15"
+    small_only "the same with keys chosen (Win + V claimed, Alt + Print Screen registered): median; 99th percentile, pairs" \
+        "$(get "$out/keys" keys.chosen.median) / $(get "$out/keys" keys.floor.median) = **$(get "$out/keys" keys.chosen.ratio.median)**; $(get "$out/keys" keys.chosen.p99) / $(get "$out/keys" keys.floor.p99), pairs **$(get "$out/keys" keys.chosen.ratio.p99_pairs)**" "≤ 1.15"
     small_only "press to WM_HOTKEY: registered, as on Windows 7 / registered and hooked, as on Windows 10 and 11, median" \
         "$(get "$out/keys" presses.registered.median) / $(get "$out/keys" presses.hook.median)" ""
     small_only "the same, 99th percentile" \

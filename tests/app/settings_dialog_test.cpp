@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
 #include "tests/support/desktop_driver.h"
+#include "tests/support/shell_stand_in.h"
 #include "tests/support/test_files.h"
 
 namespace tavelin {
@@ -21,7 +23,8 @@ using test::TavelinProcess;
 using test::WaitFor;
 
 constexpr int kAutoStart = 1001, kSaveClose = 1004, kPath = 1006, kName = 1008,
-              kRestore = 1009, kClipboard = 1010;
+              kRestore = 1009, kClipboard = 1010, kActiveWindowKey = 1011, kWholeScreenKey = 1012,
+              kWholeScreenKeyNote = 1014;
 
 using test::OpenSettings;
 
@@ -335,6 +338,90 @@ TEST_F(SettingsDialog, TheNextCaptureUsesWhatWasSaved) {
     EXPECT_EQ(held.height, ::GetSystemMetrics(SM_CYSCREEN));
     EXPECT_TRUE(held.text.empty()) << "the capture is all the clipboard holds";
     ::DestroyWindow(owner);
+}
+
+// A key field takes the combination pressed while it has the focus, and nothing else gets it:
+// not the shell (an observer hooked before Tavelin), not Tavelin's own capture.
+TEST_F(SettingsDialog, RecordsTheKeysPressedAndTakesThemAtOnce) {
+    test::TempFolder folder;
+    test::UseCaptureFolder(folder.Path());
+    test::ShellStandIn shell(false, false);
+    ASSERT_TRUE(shell.Ready());
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    HWND dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(test::ControlText(dialog, kActiveWindowKey), L"Win + A");
+    EXPECT_EQ(test::ControlText(dialog, kWholeScreenKey), L"Win + S");
+    auto jpegs = [&] {
+        const auto names = folder.Names();
+        return std::count_if(names.begin(), names.end(), [](const std::wstring& name) {
+            return name.size() > 4 && name.compare(name.size() - 4, 4, L".jpg") == 0;
+        });
+    };
+    auto record = [&](int field, const std::vector<test::KeyStroke>& keys, const std::wstring& shown) {
+        ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, field)), TRUE);
+        shell.TakeKeys();
+        test::SendKeys(keys);
+        EXPECT_TRUE(WaitFor([&] { return test::ControlText(dialog, field) == shown; }, 3000))
+            << "the field shows " << testing::PrintToString(test::ControlText(dialog, field));
+        EXPECT_EQ(shell.TakeKeys(), "") << "keys went past the field";
+    };
+    record(kWholeScreenKey, {{VK_LWIN, false}, {'A', false}, {'A', true}, {VK_LWIN, true}}, L"Win + A");
+    EXPECT_EQ(test::ControlText(dialog, kWholeScreenKeyNote), L"The active window key too: choose another.");
+    EXPECT_FALSE(WaitFor([&] { return !folder.Names().empty(); }, 500)) << "it captured";
+    const std::vector<test::KeyStroke> controlShiftF7{{VK_LCONTROL, false}, {VK_LSHIFT, false}, {VK_F7, false},
+                                                      {VK_F7, true}, {VK_LSHIFT, true}, {VK_LCONTROL, true}};
+    record(kActiveWindowKey, controlShiftF7, L"Ctrl + Shift + F7");
+    record(kWholeScreenKey, {{VK_RWIN, false}, {'Q', false}, {'Q', true}, {VK_RWIN, true}}, L"Win + Q");
+    EXPECT_EQ(test::ControlText(dialog, kWholeScreenKeyNote), L"Windows uses it for Search; Tavelin takes it while it runs.");
+    record(kWholeScreenKey, {{'A', false}, {'A', true}}, L"Win + Q");
+    EXPECT_EQ(test::ControlText(dialog, kWholeScreenKeyNote), L"A is needed for typing: add Ctrl, Alt or Win.");
+    // Tab keeps its meaning: the focus moves on.
+    ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, kActiveWindowKey)), TRUE);
+    test::SendKeys({{VK_TAB, false}, {VK_TAB, true}});
+    GUITHREADINFO focus{};
+    focus.cbSize = sizeof(focus);
+    EXPECT_TRUE(WaitFor([&] {
+        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &focus) &&
+               focus.hwndFocus == ::GetDlgItem(dialog, kWholeScreenKey);
+    }, 3000));
+    Click(dialog, kSaveClose);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_EQ(Stored(kActiveWindowKeyValue), L"Ctrl+Shift+F7");
+    EXPECT_EQ(Stored(kWholeScreenKeyValue), L"Win+Q");
+
+    // Both capture at once (the active window's key, the settings dialog); the old keys no more.
+    test::PressWindowsKeyWith('Q');
+    EXPECT_TRUE(WaitFor([&] { return jpegs() == 1; })) << "Windows key + Q";
+    test::PressWindowsKeyWith('S');
+    EXPECT_FALSE(WaitFor([&] { return folder.Names().size() > 1; }, 1000)) << "Windows key + S";
+    dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    test::SendKeys(controlShiftF7);
+    EXPECT_TRUE(WaitFor([&] { return jpegs() == 2; })) << "Ctrl + Shift + F7";
+
+    // One key for both is refused, and the dialog stays.
+    test::SetControlText(dialog, kWholeScreenKey, L"Ctrl + Shift + F7");
+    ::PostMessageW(::GetDlgItem(dialog, kSaveClose), BM_CLICK, 0, 0);
+    const test::ShownBox box = test::WaitForMessageBox(app);
+    EXPECT_EQ(box.text, L"Ctrl + Shift + F7 cannot capture both the active window and the entire screen. "
+                        L"Choose another key for one of them.");
+    ::PostMessageW(::GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(Closed(dialog));
+    EXPECT_EQ(Stored(kWholeScreenKeyValue), L"Win+Q");
+
+    // Restore defaults brings Windows key + A and + S back.
+    Click(dialog, kRestore);
+    EXPECT_EQ(test::ControlText(dialog, kActiveWindowKey), L"Win + A");
+    EXPECT_EQ(test::ControlText(dialog, kWholeScreenKey), L"Win + S");
+    test::SetControlText(dialog, kPath, folder.Path());
+    Click(dialog, kSaveClose);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_FALSE(Present(kActiveWindowKeyValue));
+    EXPECT_FALSE(Present(kWholeScreenKeyValue));
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([&] { return jpegs() == 3; })) << "Windows key + S";
 }
 
 TEST(SettingsRules, TheDesktopFolderItself) {

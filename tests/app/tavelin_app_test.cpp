@@ -831,6 +831,39 @@ TEST_F(TavelinApp, TrayMenuAndTheHiddenWindowEndOnlyOnExit) {
     EXPECT_GE(std::count(requests.begin(), requests.end(), NIM_DELETE), 1) << "Exit must delete the icon";
 }
 
+// Keys the user chose that nobody holds are registered, and nothing more: no hook and no thread
+// for it, and Windows key + A goes to whoever holds it, as Quick Settings would get it.
+TEST_F(TavelinApp, ChosenKeysThatNobodyHoldsNeedNoHook) {
+    test::UseCaptureFolder(test::DesktopFolder());
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    WriteText(settings.get(), kActiveWindowKeyValue, L"Ctrl+Shift+F5");
+    WriteText(settings.get(), kWholeScreenKeyValue, L"printscreen");
+    test::ShellStandIn holder(true, false);
+    ASSERT_TRUE(holder.Ready());
+    test::TrayStandIn tray(true);
+    ASSERT_TRUE(tray.Ready());
+    TavelinProcess app;
+    ASSERT_TRUE(app.Start());
+    EXPECT_TRUE(BalloonSays(tray, L"Press (Ctrl + Shift + F5) to clip active window.\nPress (PrintScreen) to clip entire screen."));
+    EXPECT_EQ(ThreadsOf(app.ProcessId()), 1) << "a thread for a hook that no key needs";
+
+    test::PressWindowsKeyWith('A');
+    EXPECT_TRUE(WaitFor([&] { return holder.HotkeysA() == 1; })) << "Windows key + A did not reach its holder";
+    test::SendKeys({{VK_LCONTROL, false}, {VK_LSHIFT, false}, {VK_F5, false}, {VK_F5, true}, {VK_LSHIFT, true},
+                    {VK_LCONTROL, true}});
+    EXPECT_TRUE(WaitFor([] { return Captures().size() == 1; })) << "Ctrl + Shift + F5";
+    test::PressKey(VK_SNAPSHOT);
+    EXPECT_TRUE(WaitFor([] { return Captures().size() == 2; })) << "Print Screen";
+    EXPECT_FALSE(WaitFor([] { return Captures().size() > 2; }, 1000)) << "Windows key + A captured";
+
+    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32778, 0);
+    const HWND about = WaitForAboutBox(app);
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(TextCentre(about, L"\t  HotKeys\nActive Window (Ctrl + Shift + F5)\n Entire Screen (PrintScreen)").x >= 0)
+        << "the About box names other keys";
+    ::PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+}
+
 TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCaptureAndWmCloseEnds) {
     test::TrayStandIn tray;
     ASSERT_TRUE(tray.Ready());
