@@ -32,7 +32,8 @@ BOOL CAboutDlg::OnInitDialog() {
         ::DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
         ::SelectObject(dc, font);
         ::ReleaseDC(child, dc);
-        const int wider = std::max(0L, needed.right - (place.right - place.left));
+        // A few pixels to spare: the static breaks a line that only just fits.
+        const int wider = std::max(0L, needed.right + 4 - (place.right - place.left));
         const int taller = std::max(0L, needed.bottom - (place.bottom - place.top));
         ::SetWindowPos(child, nullptr, 0, 0, place.right - place.left + wider, place.bottom - place.top + taller,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
