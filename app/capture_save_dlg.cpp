@@ -202,7 +202,7 @@ LRESULT CCaptureSaveDlg::OnClaimedHotkey(WPARAM claim, LPARAM time) {
 }
 
 void CCaptureSaveDlg::Capture(int hotkeyId) {
-    const auto rect = CaptureRectForHotkey(hotkeyId);
+    const auto rect = CaptureRectForHotkey(hotkeyId, ReadScreenArea());
     if (!rect) return;
     // The sign of an earlier capture is not part of this one.
     m_sign.Remove();

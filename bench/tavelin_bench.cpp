@@ -216,17 +216,17 @@ PipelineRun RunCapture(const RECT& screen, bool floorFirst, double (&stage)[kSta
          [&] { ok = FloorAllocatePixels(floorJob) && FloorWriteBmp(floorJob) && ok; });
     both(kLoad, [&] { g_screenCapture.LoadTemporaryBmp(job); },
          [&] { ok = FloorLoadBmp(floorJob) && ok; });
-    both(kSave, [&] { g_screenCapture.SaveJpeg(job); }, [&] { ok = FloorSaveJpeg(floorJob) && ok; });
-    const std::wstring jpgName = job.jpgName;
+    both(kSave, [&] { g_screenCapture.SaveImage(job); }, [&] { ok = FloorSaveJpeg(floorJob) && ok; });
+    const std::wstring imageName = job.imageName;
     const std::wstring bmpName = job.bmpName;
     ok = ok && FileBytes(floorJob.jpgPath.c_str()) > 0;
     ::DeleteFileW(floorJob.jpgPath.c_str());
     both(kRelease, [&] { g_screenCapture.DeleteAndRelease(job); },
          [&] { FloorDeleteAndRelease(floorJob); });
 
-    run.jpegBytes = FileBytes(jpgName.c_str());
+    run.jpegBytes = FileBytes(imageName.c_str());
     run.ok = ok && run.jpegBytes > 0 && FileBytes(bmpName.c_str()) < 0;
-    ::DeleteFileW(jpgName.c_str());
+    ::DeleteFileW(imageName.c_str());
     return run;
 }
 

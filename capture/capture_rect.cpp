@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "framework/system_dlls.h"
+#include "framework/unique_handles.h"
 
 namespace tavelin {
 
@@ -50,7 +51,7 @@ std::optional<RECT> VisibleWindowRect(HWND window) {
     return rect;
 }
 
-std::optional<RECT> CaptureRectForHotkey(int hotkeyId) {
+std::optional<RECT> CaptureRectForHotkey(int hotkeyId, ScreenArea area) {
     std::optional<RECT> rect;
     if (hotkeyId == kHotkeyActiveWindow) {
         // A window not on the screen can still be the foreground: a hidden one (Tavelin's own
@@ -75,11 +76,48 @@ std::optional<RECT> CaptureRectForHotkey(int hotkeyId) {
             if (::IntersectRect(&seen, &*rect, &visible)) rect = seen;
         }
     } else if (hotkeyId == kHotkeyWholeScreen) {
-        // The primary monitor only, from its top-left corner at (0, 0).
-        rect = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+        POINT pointer{};
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        if (area == ScreenArea::AllDisplays) {
+            // Displays left of or above the primary one lie at negative coordinates.
+            const int left = ::GetSystemMetrics(SM_XVIRTUALSCREEN), top = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+            rect = RECT{left, top, left + ::GetSystemMetrics(SM_CXVIRTUALSCREEN), top + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+        } else if (area == ScreenArea::UnderPointer && ::GetCursorPos(&pointer) &&
+                   ::GetMonitorInfoW(::MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            rect = monitor.rcMonitor;
+        } else {
+            // The primary display, whose top-left corner is (0, 0).
+            rect = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+        }
     }
     if (rect && !HasArea(*rect)) rect.reset();
     return rect;
+}
+
+namespace {
+
+struct OffScreenCut {
+    HRGN unseen;
+    POINT origin;
+};
+
+BOOL CALLBACK CutOutDisplay(HMONITOR, HDC, RECT* shown, LPARAM parameter) {
+    const auto* cut = reinterpret_cast<const OffScreenCut*>(parameter);
+    const unique_hrgn display(::CreateRectRgn(shown->left - cut->origin.x, shown->top - cut->origin.y,
+                                              shown->right - cut->origin.x, shown->bottom - cut->origin.y));
+    if (display) ::CombineRgn(cut->unseen, cut->unseen, display.get(), RGN_DIFF);
+    return TRUE;
+}
+
+}  // namespace
+
+void BlackenOffScreenParts(HDC memory, const RECT& rect) {
+    const unique_hrgn unseen(::CreateRectRgn(0, 0, rect.right - rect.left, rect.bottom - rect.top));
+    if (!unseen) return;
+    OffScreenCut cut{unseen.get(), {rect.left, rect.top}};
+    ::EnumDisplayMonitors(nullptr, &rect, &CutOutDisplay, reinterpret_cast<LPARAM>(&cut));
+    ::FillRgn(memory, unseen.get(), static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
 }
 
 }  // namespace tavelin

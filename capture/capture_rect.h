@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "hotkeys/hotkey_ids.h"
+#include "settings/settings_store.h"
 
 namespace tavelin {
 
@@ -24,7 +25,12 @@ std::optional<RECT> VisibleWindowRect(HWND window);
 
 // The screen rectangle for a hotkey identifier, or nothing when there is nothing to capture
 // (an unknown identifier, no foreground window or one that is not on the screen: invisible,
-// minimised or cloaked; or a rectangle without area).
-std::optional<RECT> CaptureRectForHotkey(int hotkeyId);
+// minimised or cloaked; or a rectangle without area). The whole-screen key's is `area`'s: the
+// primary display, the display under the pointer, or the box around all displays.
+std::optional<RECT> CaptureRectForHotkey(int hotkeyId, ScreenArea area = ScreenArea::Primary);
+
+// Paints black what no display shows of a copy of `rect` held in `memory` (the corners of the
+// box around displays of different sizes), so that the picture holds no stale pixels there.
+void BlackenOffScreenParts(HDC memory, const RECT& rect);
 
 }  // namespace tavelin

@@ -239,7 +239,8 @@ HRESULT CImage::Load(const wchar_t* path) {
     return S_OK;
 }
 
-HRESULT CImage::Save(const wchar_t* path, REFGUID fileType, const std::function<bool()>& nameTaken) const {
+HRESULT CImage::Save(const wchar_t* path, REFGUID fileType, const std::function<bool()>& nameTaken,
+                     int quality) const {
     if (!g_codecGuard.EnsureStarted()) return E_FAIL;
     const gdiplus::FlatApi* gdip = gdiplus::Flat();
 
@@ -251,7 +252,7 @@ HRESULT CImage::Save(const wchar_t* path, REFGUID fileType, const std::function<
     auto* encoders = reinterpret_cast<gdiplus::ImageCodecInfo*>(buffer.get());
     if (gdip->GetImageEncoders(count, bytes, encoders) != kOk) return E_FAIL;
 
-    const CLSID* encoder = nullptr;
+    const gdiplus::ImageCodecInfo* codec = nullptr;
     if (IsEqualGUID(fileType, GUID_NULL)) {
         std::vector<const wchar_t*> patternLists;
         for (UINT i = 0; i < count; ++i) patternLists.push_back(encoders[i].FilenameExtension);
@@ -259,13 +260,13 @@ HRESULT CImage::Save(const wchar_t* path, REFGUID fileType, const std::function<
             patternLists, ::PathFindExtensionW(path), [](const std::wstring& name) {
                 return std::wstring(::PathFindExtensionW(name.c_str()));
             });
-        if (chosen >= 0) encoder = &encoders[chosen].Clsid;
+        if (chosen >= 0) codec = &encoders[chosen];
     } else {
-        for (UINT i = 0; i < count && !encoder; ++i) {
-            if (IsEqualGUID(encoders[i].FormatID, fileType)) encoder = &encoders[i].Clsid;
+        for (UINT i = 0; i < count && !codec; ++i) {
+            if (IsEqualGUID(encoders[i].FormatID, fileType)) codec = &encoders[i];
         }
     }
-    if (!encoder) return E_FAIL;
+    if (!codec) return E_FAIL;
 
     // An empty object has no picture to give the encoder.
     if (!m_bitmap) return E_FAIL;
@@ -286,7 +287,14 @@ HRESULT CImage::Save(const wchar_t* path, REFGUID fileType, const std::function<
     bool saved = false;
     {
         const unique_istream stream(NewFileStream(file.get()));
-        saved = gdip->SaveImageToStream(wrapper.get(), stream.get(), encoder, nullptr) == kOk;
+        ULONG qualityValue = static_cast<ULONG>(quality);
+        const gdiplus::EncoderParameters parameters{
+            1, {{gdiplus::kEncoderQuality, 1, gdiplus::kEncoderParameterValueTypeLong, &qualityValue}}};
+        // Other encoders than JPEG's refuse a quality.
+        constexpr GUID kJpegFormat = {0xb96b3cae, 0x0728, 0x11d3, {0x9d, 0x7b, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        const bool jpeg = IsEqualGUID(codec->FormatID, kJpegFormat) != FALSE;
+        saved = gdip->SaveImageToStream(wrapper.get(), stream.get(), &codec->Clsid,
+                                        quality > 0 && jpeg ? &parameters : nullptr) == kOk;
     }
     if (saved && file.close_checked()) return S_OK;
     DiscardNewFile(file, path);

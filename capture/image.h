@@ -28,12 +28,13 @@ public:
 
     // Encodes the picture into a file created for it where no file stands, whole or not at
     // all. GUID_NULL chooses the encoder by the extension of the path; any other value
-    // chooses the encoder of that file format. No encoder parameters: quality and the rest
-    // are the encoder's defaults. Where a file stands under the name, `nameTaken` may write
-    // another name into path's buffer and return true to have it tried; without it, or when
-    // names keep being taken, the result is HRESULT_FROM_WIN32(ERROR_FILE_EXISTS).
+    // chooses the encoder of that file format. `quality` (1 to 100) is the JPEG encoder's;
+    // 0, and every other parameter, are the encoder's defaults. Where a file stands under the
+    // name, `nameTaken` may write another name into path's buffer and return true to have it
+    // tried; without it, or when names keep being taken, the result is
+    // HRESULT_FROM_WIN32(ERROR_FILE_EXISTS).
     HRESULT Save(const wchar_t* path, REFGUID fileType = GUID_NULL,
-                 const std::function<bool()>& nameTaken = {}) const;
+                 const std::function<bool()>& nameTaken = {}, int quality = 0) const;
 
     bool IsNull() const { return !m_bitmap; }
     HBITMAP GetHandle() const { return m_bitmap.get(); }

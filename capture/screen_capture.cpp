@@ -139,6 +139,7 @@ bool CScreenCapture::CopyScreen(const RECT& rect, CaptureJob& job) {
     // CAPTUREBLT brings in layered windows, which a plain SRCCOPY leaves out.
     ::BitBlt(job.memory.get(), 0, 0, width, height, job.display.get(), rect.left, rect.top,
              SRCCOPY | CAPTUREBLT);
+    BlackenOffScreenParts(job.memory.get(), rect);
     return true;
 }
 
@@ -146,15 +147,21 @@ void CScreenCapture::ReserveNames(CaptureJob& job) {
     wchar_t folder[kFolderChars];
     wchar_t base[kBaseNameChars];
     const bool folderRead = ReadCaptureNaming(folder, base, &job.copyToClipboard);
+    job.format = ReadCaptureFormat();
+    const wchar_t* extension = job.format.png ? L".png" : L".jpg";
 
+    // A number that either type has taken is taken: Shot-3.png beside Shot-3.jpg would read as
+    // one capture.
     const int number = FirstFreeNumber(g_nextCaptureNumber, [&](int candidate) {
+        wchar_t other[kCaptureNameChars];
         ComposeCaptureName(job.bmpName, folder, base, candidate, L".bmp");
-        ComposeCaptureName(job.jpgName, folder, base, candidate, L".jpg");
-        return FileExists(job.bmpName) || FileExists(job.jpgName);
+        ComposeCaptureName(job.imageName, folder, base, candidate, L".jpg");
+        ComposeCaptureName(other, folder, base, candidate, L".png");
+        return FileExists(job.bmpName) || FileExists(job.imageName) || FileExists(other);
     });
     ComposeCaptureName(job.bmpName, folder, base, number, L".bmp");
-    ComposeCaptureName(job.jpgName, folder, base, number, L".jpg");
-    job.namesFit = folderRead && std::wcslen(job.jpgName) <= kLongestFileNameChars;
+    ComposeCaptureName(job.imageName, folder, base, number, extension);
+    job.namesFit = folderRead && std::wcslen(job.imageName) <= kLongestFileNameChars;
     // Taken before anything can show a message box: a hotkey pressed while the box's own
     // loop runs starts a second capture, which must not reuse this one's names.
     g_nextCaptureNumber = number + 1;
@@ -182,24 +189,24 @@ void CScreenCapture::LoadTemporaryBmp(CaptureJob& job) {
     job.image->Load(job.bmpName);
 }
 
-void CScreenCapture::SaveJpeg(CaptureJob& job) {
+void CScreenCapture::SaveImage(CaptureJob& job) {
     if (!job.image) return;
     // A file that appears under the JPEG's name moves the JPEG on to the next free number, as
     // one under the BMP's does; the temporary BMP keeps its name and goes as usual.
-    job.jpegSaved = SUCCEEDED(job.image->Save(job.jpgName, GUID_NULL, [&] {
+    job.imageSaved = SUCCEEDED(job.image->Save(job.imageName, GUID_NULL, [&] {
         wchar_t bmpName[kCaptureNameChars];
         std::wcscpy(bmpName, job.bmpName);
         ReserveNames(job);
         std::wcscpy(job.bmpName, bmpName);
         return true;
-    }));
+    }, job.format.jpegQuality));
 }
 
 // The temporary BMP is a device-independent bitmap behind its 14-byte file header: the
 // clipboard takes it as it stands, read back only where the user asked for the copy. A
 // clipboard that another program holds open is tried again for a moment and then left alone.
 void CScreenCapture::CopyToClipboard(CaptureJob& job) {
-    if (!job.copyToClipboard || !job.jpegSaved || job.bmpWritten != BmpWrite::Whole || !m_clipboardOwner) return;
+    if (!job.copyToClipboard || !job.imageSaved || job.bmpWritten != BmpWrite::Whole || !m_clipboardOwner) return;
     const unique_hfile file(::CreateFileW(job.bmpName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size{};
@@ -229,10 +236,11 @@ void CScreenCapture::DeleteAndRelease(CaptureJob& job) {
     // A whole BMP is the capture itself until a JPEG holds it: it goes only once the JPEG is
     // saved. A failed save has taken away whatever it made itself; what stands under the
     // JPEG's name is not the capture's.
-    const bool keepBmp = job.bmpWritten == BmpWrite::Whole && !job.jpegSaved;
+    const bool keepBmp = job.bmpWritten == BmpWrite::Whole && !job.imageSaved;
     if (ownBmp && !keepBmp) ::DeleteFileW(job.bmpName);
     if (keepBmp) {
-        const std::wstring text = std::wstring(L"Could not save the JPEG file. The capture was kept as ") + job.bmpName;
+        const std::wstring text = std::wstring(job.format.png ? L"Could not save the PNG file." : L"Could not save the JPEG file.") +
+                                  L" The capture was kept as " + job.bmpName;
         AfxMessageBox(text.c_str(), MB_OK | kCaptureMessage, 0);
     }
 }
@@ -252,11 +260,11 @@ bool CScreenCapture::CaptureAndSave(const RECT& rect) {
     }
     WriteTemporaryBmp(job);
     LoadTemporaryBmp(job);
-    SaveJpeg(job);
+    SaveImage(job);
     CopyToClipboard(job);
     DeleteAndRelease(job);
-    if (job.jpegSaved) m_lastCapture = job.jpgName;
-    return job.jpegSaved;
+    if (job.imageSaved) m_lastCapture = job.imageName;
+    return job.imageSaved;
 }
 
 std::wstring CScreenCapture::NextCaptureFolder() const {

@@ -10,6 +10,7 @@
 #include "capture/capture_names.h"
 #include "capture/image.h"
 #include "framework/unique_handles.h"
+#include "settings/settings_store.h"
 
 namespace tavelin {
 
@@ -20,7 +21,7 @@ enum class BmpWrite {
     Partial,     // shown in a message box; the file made holds what was written before
 };
 
-// What one capture holds on its way from the screen to the JPEG file.
+// What one capture holds on its way from the screen to its JPEG or PNG file.
 struct CaptureJob {
     // Declared first so that it goes last: its destruction shuts the codec down, after the
     // capture's own GDI objects are released.
@@ -30,20 +31,22 @@ struct CaptureJob {
     unique_hbitmap bitmap;
     unique_select selected;
     wchar_t bmpName[kCaptureNameChars] = {};
-    wchar_t jpgName[kCaptureNameChars] = {};
+    wchar_t imageName[kCaptureNameChars] = {};
     BmpWrite bmpWritten = BmpWrite::NotCreated;
-    bool jpegSaved = false;
+    bool imageSaved = false;
     bool copyToClipboard = false;  // as the settings said when the names were chosen
+    CaptureFormat format;          // the same
     bool namesFit = false;         // the names are whole, and Windows can open them
 };
 
 class CScreenCapture {
 public:
-    // Copies the rectangle off the display and saves it as folder\name-n.jpg, by way of a
-    // temporary folder\name-n.bmp that is deleted again, with the folder and base name read
-    // afresh from the settings, and n the next number under which neither file exists.
-    // Where the JPEG cannot be saved, the whole BMP is kept and a message names it. Where the
-    // settings say so, a saved capture also goes to the clipboard. True once the JPEG is saved.
+    // Copies the rectangle off the display and saves it as folder\name-n.jpg (or .png), by way
+    // of a temporary folder\name-n.bmp that is deleted again, with the folder, base name and
+    // file type read afresh from the settings, and n the next number under which no BMP, JPEG
+    // or PNG exists. Where the picture cannot be saved, the whole BMP is kept and a message
+    // names it. Where the settings say so, a saved capture also goes to the clipboard. True
+    // once the picture is saved.
     bool CaptureAndSave(const RECT& rect);
 
     // The stages CaptureAndSave runs, in its order, one after the other on the same job.
@@ -53,7 +56,7 @@ public:
     void ReserveNames(CaptureJob& job);
     void WriteTemporaryBmp(CaptureJob& job);
     void LoadTemporaryBmp(CaptureJob& job);
-    void SaveJpeg(CaptureJob& job);
+    void SaveImage(CaptureJob& job);
     void CopyToClipboard(CaptureJob& job);
     void DeleteAndRelease(CaptureJob& job);
 
@@ -61,7 +64,7 @@ public:
     void SetClipboardOwner(HWND window) { m_clipboardOwner = window; }
     // The folder the next capture goes to, as it reads the settings.
     std::wstring NextCaptureFolder() const;
-    // This run's last saved JPEG, or an empty text.
+    // This run's last saved picture, or an empty text.
     const std::wstring& LastCapture() const { return m_lastCapture; }
 
     // Writes the bitmap, read through the device context it is selected into, as an

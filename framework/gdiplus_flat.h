@@ -68,7 +68,19 @@ struct ImageCodecInfo {
     const BYTE* SigMask;
 };
 
-struct EncoderParameters;
+struct EncoderParameter {
+    GUID Guid;
+    ULONG NumberOfValues;
+    ULONG Type;  // 4: ULONG values
+    void* Value;
+};
+struct EncoderParameters {
+    UINT Count;
+    EncoderParameter Parameter[1];
+};
+inline constexpr ULONG kEncoderParameterValueTypeLong = 4;
+// The JPEG encoder's quality, 0 to 100.
+inline constexpr GUID kEncoderQuality = {0x1d5be4b5, 0xfa4a, 0x452d, {0x9c, 0xdd, 0x5d, 0xb3, 0x51, 0x05, 0xe7, 0xeb}};
 
 }  // namespace tavelin::gdiplus
 

@@ -84,6 +84,11 @@ struct hbitmap {
     static pointer Invalid() { return nullptr; }
     static bool Close(pointer p) { return ::DeleteObject(p) != FALSE; }
 };
+struct hrgn {
+    using pointer = HRGN;
+    static pointer Invalid() { return nullptr; }
+    static bool Close(pointer p) { return ::DeleteObject(p) != FALSE; }
+};
 struct hkey {
     using pointer = HKEY;
     static pointer Invalid() { return nullptr; }
@@ -163,6 +168,7 @@ struct gpgraphics {
 using unique_hdc = unique_any<traits::hdc>;          // DeleteDC
 using unique_hgdiobj = unique_any<traits::hgdiobj>;  // DeleteObject
 using unique_hbitmap = unique_any<traits::hbitmap>;  // DeleteObject
+using unique_hrgn = unique_any<traits::hrgn>;        // DeleteObject
 using unique_hkey = unique_any<traits::hkey>;        // RegCloseKey
 using unique_hmenu = unique_any<traits::hmenu>;      // DestroyMenu
 using unique_hhook = unique_any<traits::hhook>;      // UnhookWindowsHookEx

@@ -57,6 +57,13 @@ public:
     void SetLimitText(int maxChars) { SendMessage(EM_SETLIMITTEXT, static_cast<WPARAM>(maxChars)); }
 };
 
+class CComboBox : public CWnd {
+public:
+    int AddString(const wchar_t* text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+    int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
+    void SetCurSel(int index) { SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)); }
+};
+
 class CDataExchange {
 public:
     CDataExchange(CWnd* dialog, BOOL saveAndValidate)

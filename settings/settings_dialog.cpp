@@ -1,6 +1,7 @@
 #include "settings/settings_dialog.h"
 
 #include <shlobj.h>
+#include <commctrl.h>
 
 #include <cwchar>
 #include <optional>
@@ -67,6 +68,7 @@ const MessageMap* CSettingsDialog::GetMessageMap() const {
         OnControlNotify<EN_KILLFOCUS, IDC_ACTIVE_WINDOW_KEY, &CSettingsDialog::OnKeyFieldLeft>(),
         OnControlNotify<EN_KILLFOCUS, IDC_WHOLE_SCREEN_KEY, &CSettingsDialog::OnKeyFieldLeft>(),
         OnMessage<kRecordedKeyMessage, &CSettingsDialog::OnRecordedKey>(),
+        OnControlNotify<CBN_SELCHANGE, IDC_FILE_TYPE, &CSettingsDialog::OnFileTypeChosen>(),
     };
     static const MessageMap kMap = MakeMessageMap(DialogMessageMap(), kEntries);
     return &kMap;
@@ -83,6 +85,9 @@ void CSettingsDialog::DoDataExchange(CDataExchange* exchange) {
     DDX_Control(exchange, IDC_WHOLE_SCREEN_KEY, m_keyEdits[1]);
     DDX_Control(exchange, IDC_ACTIVE_WINDOW_KEY_NOTE, m_keyNotes[0]);
     DDX_Control(exchange, IDC_WHOLE_SCREEN_KEY_NOTE, m_keyNotes[1]);
+    DDX_Control(exchange, IDC_WHOLE_SCREEN_AREA, m_areaCombo);
+    DDX_Control(exchange, IDC_FILE_TYPE, m_fileTypeCombo);
+    DDX_Control(exchange, IDC_JPEG_QUALITY, m_qualityEdit);
 }
 
 BOOL CSettingsDialog::OnInitDialog() {
@@ -109,9 +114,26 @@ BOOL CSettingsDialog::OnInitDialog() {
     m_keys[1] = keys.wholeScreen;
     ShowKey(0);
     ShowKey(1);
+    for (const wchar_t* area : {L"Primary display", L"Display under the pointer", L"All displays"}) m_areaCombo.AddString(area);
+    m_fileTypeCombo.AddString(L"JPEG");
+    m_fileTypeCombo.AddString(L"PNG");
+    m_qualityEdit.SetLimitText(3);
+    // Empty is the encoder's own quality, which the field says in grey.
+    m_qualityEdit.SendMessage(EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L"default"));
+    ShowCaptureChoices(ReadScreenArea(), ReadCaptureFormat());
     // The focus goes to the first tab stop, the save button.
     return TRUE;
 }
+
+void CSettingsDialog::ShowCaptureChoices(ScreenArea area, const CaptureFormat& format) {
+    m_areaCombo.SetCurSel(static_cast<int>(area));
+    m_fileTypeCombo.SetCurSel(format.png ? 1 : 0);
+    m_qualityEdit.SetWindowText(format.jpegQuality ? std::to_wstring(format.jpegQuality).c_str() : L"");
+    OnFileTypeChosen();
+}
+
+// A PNG has no quality to choose: it keeps every pixel.
+void CSettingsDialog::OnFileTypeChosen() { ::EnableWindow(m_qualityEdit.m_hWnd, m_fileTypeCombo.GetCurSel() != 1); }
 
 std::wstring CSettingsDialog::NoteFor(int field, KeyCombo combo) const {
     const std::wstring shown = KeyComboText(combo);
@@ -214,6 +236,7 @@ void CSettingsDialog::OnRestoreDefaults() {
     m_keys[1] = kDefaultWholeScreenKey;
     ShowKey(0);
     ShowKey(1);
+    ShowCaptureChoices(ScreenArea::Primary, CaptureFormat{});
 }
 
 void CSettingsDialog::OnBrowse() {
@@ -271,6 +294,13 @@ bool CSettingsDialog::SaveAndClose() {
         }
         keys[field] = *combo;
     }
+    const std::wstring qualityText = WholeText(m_qualityEdit);
+    const long quality = qualityText.empty() ? 0 : std::wcstol(qualityText.c_str(), nullptr, 10);
+    if (!qualityText.empty() && (quality < 1 || quality > 100 || qualityText.size() > 3)) {
+        AfxMessageBox(L"The JPEG quality is a number from 1 to 100, or empty for the encoder's own.", MB_OK, 0);
+        ::SetFocus(m_qualityEdit.m_hWnd);
+        return false;
+    }
     if (keys[0] == keys[1]) {
         AfxMessageBox((KeyComboText(keys[0]) + L" cannot capture both the active window and the entire screen. "
                                                L"Choose another key for one of them.").c_str(),
@@ -314,6 +344,23 @@ bool CSettingsDialog::SaveAndClose() {
 
     WriteCaptureKey(m_settingsKey.get(), kActiveWindowKeyValue, keys[0], kDefaultActiveWindowKey);
     WriteCaptureKey(m_settingsKey.get(), kWholeScreenKeyValue, keys[1], kDefaultWholeScreenKey);
+    // Defaults are stored as no value, as the keys are.
+    const int area = m_areaCombo.GetCurSel();
+    if (area > 0) {
+        WriteNumber(m_settingsKey.get(), kWholeScreenAreaValue, static_cast<DWORD>(area));
+    } else {
+        DeleteValue(m_settingsKey.get(), kWholeScreenAreaValue);
+    }
+    if (m_fileTypeCombo.GetCurSel() == 1) {
+        WriteText(m_settingsKey.get(), kFileTypeValue, L"png");
+    } else {
+        DeleteValue(m_settingsKey.get(), kFileTypeValue);
+    }
+    if (quality > 0) {
+        WriteNumber(m_settingsKey.get(), kJpegQualityValue, static_cast<DWORD>(quality));
+    } else {
+        DeleteValue(m_settingsKey.get(), kJpegQualityValue);
+    }
 
     if (m_restoreCheck.GetCheck() == BST_UNCHECKED) WriteMarker(m_settingsKey.get(), kNoDefaultValue);
     EndDialog(0);

@@ -8,6 +8,7 @@
 #include "framework/unique_handles.h"
 #include "hotkeys/capture_hotkeys.h"
 #include "hotkeys/key_recording.h"
+#include "settings/settings_store.h"
 
 namespace tavelin {
 
@@ -33,6 +34,7 @@ protected:
     void OnActiveWindowKeyFocus() { StartRecording(0); }
     void OnWholeScreenKeyFocus() { StartRecording(1); }
     void OnKeyFieldLeft();
+    void OnFileTypeChosen();
     LRESULT OnRecordedKey(WPARAM virtualKey, LPARAM up);
 
 private:
@@ -42,6 +44,8 @@ private:
     void ShowKey(int field);
     void ShowNote(int field, const std::wstring& note);
     std::wstring NoteFor(int field, KeyCombo combo) const;
+    // Shows what the whole-screen key captures and the file type, as given.
+    void ShowCaptureChoices(ScreenArea area, const CaptureFormat& format);
 
     // Saves and ends the dialog; false, with a message and nothing saved, where the folder or
     // the name cannot be what captures use.
@@ -56,6 +60,9 @@ private:
     CButton m_clipboardCheck;
     CEdit m_keyEdits[2];  // the active window's key, the whole screen's
     CWnd m_keyNotes[2];
+    CComboBox m_areaCombo;
+    CComboBox m_fileTypeCombo;
+    CEdit m_qualityEdit;
     CaptureHotkeys* m_hotkeys;
     ShellKeys m_shell;
     KeyCombo m_keys[2];     // what the key fields show once no key is held

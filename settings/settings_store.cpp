@@ -43,6 +43,10 @@ void WriteMarker(HKEY key, const wchar_t* name) {
     ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));
 }
 
+void WriteNumber(HKEY key, const wchar_t* name, DWORD number) {
+    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
+}
+
 void DeleteValue(HKEY key, const wchar_t* name) { ::RegDeleteValueW(key, name); }
 
 TextRead ReadText(HKEY key, const wchar_t* name, wchar_t* buffer, size_t capacity) {
@@ -90,6 +94,29 @@ void WriteCaptureKey(HKEY key, const wchar_t* name, KeyCombo combo, KeyCombo def
     } else {
         WriteText(key, name, KeyComboText(combo, KeyTextStyle::Stored).c_str());
     }
+}
+
+std::optional<DWORD> ReadNumber(HKEY key, const wchar_t* name) {
+    DWORD value = 0, size = sizeof(value);
+    if (::RegGetValueW(key, nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) return std::nullopt;
+    return value;
+}
+
+ScreenArea ReadScreenArea() {
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    const DWORD area = ReadNumber(settings.get(), kWholeScreenAreaValue).value_or(0);
+    return area <= static_cast<DWORD>(ScreenArea::AllDisplays) ? static_cast<ScreenArea>(area) : ScreenArea::Primary;
+}
+
+CaptureFormat ReadCaptureFormat() {
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    CaptureFormat format;
+    wchar_t type[8];
+    format.png = ReadText(settings.get(), kFileTypeValue, type) == TextRead::Complete &&
+                 ::CompareStringOrdinal(type, -1, L"png", -1, TRUE) == CSTR_EQUAL;
+    const DWORD quality = ReadNumber(settings.get(), kJpegQualityValue).value_or(0);
+    if (quality >= 1 && quality <= 100) format.jpegQuality = static_cast<int>(quality);
+    return format;
 }
 
 bool GetDesktopFolder(wchar_t (&buffer)[MAX_PATH]) {

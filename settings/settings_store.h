@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 
 #include "framework/unique_handles.h"
 #include "hotkeys/key_combo.h"
@@ -24,6 +25,13 @@ inline constexpr wchar_t kJpgNameValue[] = L"JpgName";
 // The capture keys as text ("Win+A", "Ctrl+Shift+F5"); absent, the defaults.
 inline constexpr wchar_t kActiveWindowKeyValue[] = L"ActiveWindowKey";
 inline constexpr wchar_t kWholeScreenKeyValue[] = L"WholeScreenKey";
+// What the whole-screen key captures: REG_DWORD ScreenArea; absent, the primary display.
+inline constexpr wchar_t kWholeScreenAreaValue[] = L"WholeScreenArea";
+enum class ScreenArea : DWORD { Primary = 0, UnderPointer = 1, AllDisplays = 2 };
+// The captures' file type, REG_SZ "jpg" or "png" (absent: jpg), and the JPEG's quality,
+// REG_DWORD 1 to 100 (absent: the encoder's own default).
+inline constexpr wchar_t kFileTypeValue[] = L"FileType";
+inline constexpr wchar_t kJpegQualityValue[] = L"JpegQuality";
 // REG_DWORD 1 where each saved capture also goes to the clipboard; absent, it does not.
 inline constexpr wchar_t kCopyToClipboardValue[] = L"CopyToClipboard";
 
@@ -52,6 +60,7 @@ void WriteText(HKEY key, const wchar_t* name, const wchar_t* text);
 
 // REG_DWORD 1.
 void WriteMarker(HKEY key, const wchar_t* name);
+void WriteNumber(HKEY key, const wchar_t* name, DWORD number);
 
 void DeleteValue(HKEY key, const wchar_t* name);
 
@@ -82,6 +91,16 @@ TextRead ReadText(HKEY key, const wchar_t* name, wchar_t (&buffer)[N]) {
 CaptureKeys ReadCaptureKeys();
 // Stores a capture key; its default is stored as no value, so that it stays the default.
 void WriteCaptureKey(HKEY key, const wchar_t* name, KeyCombo combo, KeyCombo defaultCombo);
+
+// What is stored, or the default where a value is absent or holds nothing of its kind.
+ScreenArea ReadScreenArea();
+struct CaptureFormat {
+    bool png = false;
+    int jpegQuality = 0;  // 1 to 100; 0: the encoder's own default
+};
+CaptureFormat ReadCaptureFormat();
+// A DWORD value, where one of that type is stored.
+std::optional<DWORD> ReadNumber(HKEY key, const wchar_t* name);
 
 // The current user's desktop folder, not created if missing. False, with an empty buffer,
 // when the shell cannot name it.

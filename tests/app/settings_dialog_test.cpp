@@ -24,7 +24,11 @@ using test::WaitFor;
 
 constexpr int kAutoStart = 1001, kSaveClose = 1004, kPath = 1006, kName = 1008,
               kRestore = 1009, kClipboard = 1010, kActiveWindowKey = 1011, kWholeScreenKey = 1012,
-              kWholeScreenKeyNote = 1014;
+              kWholeScreenKeyNote = 1014, kWholeScreenArea = 1015, kFileType = 1016, kJpegQuality = 1017;
+
+int SelectionOf(HWND dialog, int id) {
+    return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), CB_GETCURSEL, 0, 0));
+}
 
 using test::OpenSettings;
 
@@ -211,6 +215,9 @@ TEST_F(SettingsDialog, RestoringDefaults) {
     WriteMarker(settings.get(), kNoAutoStartValue);
     WriteMarker(settings.get(), kNoDefaultValue);
     WriteMarker(settings.get(), kCopyToClipboardValue);
+    WriteNumber(settings.get(), kWholeScreenAreaValue, 1);
+    WriteText(settings.get(), kFileTypeValue, L"png");
+    WriteNumber(settings.get(), kJpegQualityValue, 90);
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
 
@@ -218,8 +225,15 @@ TEST_F(SettingsDialog, RestoringDefaults) {
     ASSERT_TRUE(dialog);
     EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_UNCHECKED);
     EXPECT_EQ(CheckOf(dialog, kClipboard), BST_CHECKED);
+    EXPECT_EQ(SelectionOf(dialog, kWholeScreenArea), 1);
+    EXPECT_EQ(SelectionOf(dialog, kFileType), 1);
+    EXPECT_EQ(test::ControlText(dialog, kJpegQuality), L"90");
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, kJpegQuality))) << "a PNG has no quality";
     Click(dialog, kRestore);
     EXPECT_EQ(CheckOf(dialog, kClipboard), BST_UNCHECKED);
+    EXPECT_EQ(SelectionOf(dialog, kWholeScreenArea), 0);
+    EXPECT_EQ(SelectionOf(dialog, kFileType), 0);
+    EXPECT_EQ(test::ControlText(dialog, kJpegQuality), L"");
     EXPECT_EQ(test::ControlText(dialog, kPath), test::DesktopFolder());
     EXPECT_EQ(test::ControlText(dialog, kName), L"Shot");
     EXPECT_EQ(CheckOf(dialog, kAutoStart), BST_CHECKED);
@@ -252,6 +266,7 @@ TEST_F(SettingsDialog, RestoringDefaults) {
     EXPECT_FALSE(Present(kCopyToClipboardValue));
     EXPECT_FALSE(Present(kNoAutoStartValue));
     EXPECT_FALSE(Present(kNoDefaultValue));
+    for (const wchar_t* value : {kWholeScreenAreaValue, kFileTypeValue, kJpegQualityValue}) EXPECT_FALSE(Present(value));
 
     // Escape never asks, and saves nothing.
     test::UseCaptureFolder(L"D:\\again", L"Again");
@@ -338,6 +353,26 @@ TEST_F(SettingsDialog, TheNextCaptureUsesWhatWasSaved) {
     EXPECT_EQ(held.height, ::GetSystemMetrics(SM_CYSCREEN));
     EXPECT_TRUE(held.text.empty()) << "the capture is all the clipboard holds";
     ::DestroyWindow(owner);
+
+    // PNG, every display, and a quality out of range refused.
+    HWND dialog = OpenSettings(app);
+    ASSERT_TRUE(dialog);
+    ::SendMessageW(::GetDlgItem(dialog, kFileType), CB_SETCURSEL, 1, 0);
+    ::SendMessageW(::GetDlgItem(dialog, kWholeScreenArea), CB_SETCURSEL, 2, 0);
+    test::SetControlText(dialog, kJpegQuality, L"101");
+    ::PostMessageW(::GetDlgItem(dialog, kSaveClose), BM_CLICK, 0, 0);
+    const test::ShownBox box = test::WaitForMessageBox(app);
+    EXPECT_EQ(box.text, L"The JPEG quality is a number from 1 to 100, or empty for the encoder's own.");
+    ::PostMessageW(::GetDlgItem(box.window, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box.window); }));
+    test::SetControlText(dialog, kJpegQuality, L"95");
+    Click(dialog, kSaveClose);
+    ASSERT_TRUE(Closed(dialog));
+    EXPECT_EQ(Stored(kFileTypeValue), L"png");
+    EXPECT_EQ(test::Query(kSettingsKeyPath, kWholeScreenAreaValue).data, (std::vector<uint8_t>{2, 0, 0, 0}));
+    EXPECT_EQ(test::Query(kSettingsKeyPath, kJpegQualityValue).data, (std::vector<uint8_t>{95, 0, 0, 0}));
+    test::PressWindowsKeyWith('S');
+    EXPECT_TRUE(WaitFor([&] { return test::Exists(folder.File(L"Alpha-3.png")); })) << testing::PrintToString(folder.Names());
 }
 
 // A key field takes the combination pressed while it has the focus, and nothing else gets it:

@@ -79,6 +79,75 @@ TEST_F(CapturePipeline, WholeScreenBecomesTheNextNumberedFile) {
     EXPECT_EQ(folder.Names().size(), 2u);
 }
 
+// A window painted with a pattern that every lossy step would change: its PNG capture is the
+// screen pixel for pixel; a JPEG at quality 95 keeps more than one at 50.
+TEST_F(CapturePipeline, PngIsTheScreenItselfAndJpegQualityCounts) {
+    constexpr int kWidth = 96, kHeight = 64;
+    const RECT place{120, 90, 120 + kWidth, 90 + kHeight};
+    // A window that paints nothing of its own over the pattern.
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ::DefWindowProcW;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TavelinPatternWindow";
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP | WS_VISIBLE,
+                                    place.left, place.top, kWidth, kHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_TRUE(window);
+    std::vector<DWORD> pattern(kWidth * kHeight);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            pattern[y * kWidth + x] = static_cast<DWORD>((x * 37 + y * 11) & 255) << 16 | ((x * y) & 255) << 8 | ((x ^ y) * 5 & 255);
+    auto paint = [&] {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        HDC dc = ::GetDC(window);
+        ::SetDIBitsToDevice(dc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight, pattern.data(), &info, DIB_RGB_COLORS);
+        ::ReleaseDC(window, dc);
+        ::GdiFlush();
+    };
+    // Until the screen shows it: a window just shown may not be on the screen yet (Wine 10).
+    for (int attempt = 0; attempt < 50 && test::ScreenPixels(place) != pattern; ++attempt) {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+        paint();
+        ::Sleep(50);
+    }
+
+    test::TempFolder folder;
+    test::UseCaptureFolder(folder.Path());
+    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+    WriteText(settings.get(), kFileTypeValue, L"PNG");
+    ASSERT_TRUE(g_screenCapture.CaptureAndSave(place));
+    const std::vector<DWORD> shown = test::ScreenPixels(place);
+    ASSERT_EQ(folder.Names().size(), 1u);
+    const std::wstring png = folder.File(folder.Names()[0]);
+    EXPECT_EQ(png.substr(png.size() - 4), L".png");
+    EXPECT_EQ(g_screenCapture.LastCapture(), png);
+    const test::DecodedImage image = test::DecodeWithGdiplus(png);
+    ASSERT_TRUE(image.ok && image.width == kWidth && image.height == kHeight);
+    EXPECT_EQ(shown, pattern) << "the screen does not show the pattern";
+    size_t differing = 0;
+    for (size_t i = 0; i < shown.size(); ++i) differing += (image.argb[i] & 0xFFFFFF) != shown[i];
+    EXPECT_EQ(differing, 0u) << "pixels that the PNG does not hold as the screen showed them";
+
+    // Numbers run on across the two types.
+    DeleteValue(settings.get(), kFileTypeValue);
+    std::vector<size_t> sizes;
+    for (const DWORD quality : {50u, 95u}) {
+        WriteNumber(settings.get(), kJpegQualityValue, quality);
+        paint();
+        ASSERT_TRUE(g_screenCapture.CaptureAndSave(place));
+        sizes.push_back(test::ReadBytes(g_screenCapture.LastCapture()).size());
+        EXPECT_EQ(NumberOf(g_screenCapture.LastCapture()), NumberOf(png) + static_cast<int>(sizes.size()));
+    }
+    // Wine's GDI+ takes no encoder parameters: its JPEGs come out alike at every quality.
+    const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    if (!wine) {
+        EXPECT_GT(sizes[1], sizes[0]) << "quality 95 is no larger than 50";
+    }
+    ::DestroyWindow(window);
+}
+
 TEST_F(CapturePipeline, ExistingFilesAreNeverReplaced) {
     test::TempFolder probe;
     const int n = CaptureOnceInto(probe);
@@ -275,12 +344,12 @@ TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
     test::WriteBytes(taken, theirs);
     g_screenCapture.WriteTemporaryBmp(job);
     g_screenCapture.LoadTemporaryBmp(job);
-    g_screenCapture.SaveJpeg(job);
+    g_screenCapture.SaveImage(job);
     g_screenCapture.DeleteAndRelease(job);
     EXPECT_EQ(test::ReadBytes(taken), theirs) << "written over or deleted";
     const int n = NumberOf(taken.substr(0, taken.size() - 4));
     const std::wstring next = L"Shot-" + std::to_wstring(n + 1);
-    EXPECT_EQ(std::wstring(job.jpgName), folder.File(next + L".jpg"));
+    EXPECT_EQ(std::wstring(job.imageName), folder.File(next + L".jpg"));
     ExpectJpegCapture(folder.File(next + L".jpg"), kScreenWidth, kScreenHeight);
     EXPECT_EQ(folder.Names().size(), 2u) << "their file and the capture, no BMP";
 
@@ -290,13 +359,13 @@ TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
     g_screenCapture.ReserveNames(moved);
     g_screenCapture.WriteTemporaryBmp(moved);
     g_screenCapture.LoadTemporaryBmp(moved);
-    const std::wstring jpegTaken = moved.jpgName;
+    const std::wstring jpegTaken = moved.imageName;
     test::WriteBytes(jpegTaken, theirs);
-    g_screenCapture.SaveJpeg(moved);
+    g_screenCapture.SaveImage(moved);
     g_screenCapture.DeleteAndRelease(moved);
     EXPECT_EQ(test::ReadBytes(jpegTaken), theirs) << "written over or deleted";
-    EXPECT_EQ(NumberOf(moved.jpgName), NumberOf(jpegTaken) + 1);
-    ExpectJpegCapture(moved.jpgName, kScreenWidth, kScreenHeight);
+    EXPECT_EQ(NumberOf(moved.imageName), NumberOf(jpegTaken) + 1);
+    ExpectJpegCapture(moved.imageName, kScreenWidth, kScreenHeight);
     EXPECT_EQ(folder.Names().size(), 4u) << "their files and the captures, no BMP";
 
     // The JPEG cannot be saved (its folder is gone): the whole BMP is kept and named, and the
@@ -304,12 +373,12 @@ TEST_F(CapturePipeline, NoFileOfAnotherIsTouchedAndNoCaptureIsLost) {
     CaptureJob kept;
     ASSERT_TRUE(g_screenCapture.CopyScreen(kScreen, kept));
     g_screenCapture.ReserveNames(kept);
-    const int keptNumber = NumberOf(kept.jpgName);
-    std::wcscpy(kept.jpgName, folder.File(L"gone\\Shot.jpg").c_str());
+    const int keptNumber = NumberOf(kept.imageName);
+    std::wcscpy(kept.imageName, folder.File(L"gone\\Shot.jpg").c_str());
     test::MessageBoxWatcher boxes;
     g_screenCapture.WriteTemporaryBmp(kept);
     g_screenCapture.LoadTemporaryBmp(kept);
-    g_screenCapture.SaveJpeg(kept);
+    g_screenCapture.SaveImage(kept);
     g_screenCapture.DeleteAndRelease(kept);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, L"Could not save the JPEG file. The capture was kept as " + std::wstring(kept.bmpName));

@@ -1,4 +1,5 @@
 #include "tests/support/desktop_driver.h"
+#include "tests/support/test_files.h"
 
 #include <shellapi.h>
 
@@ -306,30 +307,6 @@ bool TrayIconShown(HWND owner) {
     const DWORD taskbar = ScreenPixels({width - 200, height - 2, width - 199, height - 1})[0];
     const std::vector<DWORD> slot = ScreenPixels({width - 18, height - 18, width - 2, height - 2});
     return std::count_if(slot.begin(), slot.end(), [&](DWORD pixel) { return pixel != taskbar; }) > 64;
-}
-
-std::vector<DWORD> ScreenPixels(const RECT& rect) {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    ::SelectObject(memory, old);
-    ::GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    for (DWORD& pixel : pixels) pixel &= 0xFFFFFF;
-    return pixels;
 }
 
 int VisibleTaskbarButtons() {

@@ -98,8 +98,6 @@ int RunLinuxCommand(const std::string& command);
 // Whether the notification area shows Tavelin's icon: where the shell cannot say, whether an
 // icon is drawn in its first place.
 bool TrayIconShown(HWND owner);
-// The screen's pixels in `rect`, row by row from the top, as 0x00RRGGBB.
-std::vector<DWORD> ScreenPixels(const RECT& rect);
 // The buttons the virtual desktop's taskbar shows: the Start button and one for each window
 // that has a taskbar entry.
 int VisibleTaskbarButtons();

@@ -64,4 +64,7 @@ long AnonymousMemoryKiB();
 
 std::wstring DesktopFolder();
 
+// The screen's pixels in `rect`, row by row from the top, as 0x00RRGGBB.
+std::vector<DWORD> ScreenPixels(const RECT& rect);
+
 }  // namespace tavelin::test
