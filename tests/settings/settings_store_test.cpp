@@ -184,7 +184,7 @@ TEST_F(SettingsStore, WritesUseTheStoredFormats) {
     EXPECT_FALSE(IsValuePresent(settings.get(), kNoDefaultValue));
 }
 
-TEST_F(SettingsStore, CaptureKeysReadAsTextAndGiveWayToTheirDefaults) {
+TEST_F(SettingsStore, CaptureChoicesReadAsStoredAndGiveWayToTheirDefaults) {
     auto read = [](const wchar_t* active, const wchar_t* whole) {
         test::ForgetSettings();
         StoreText(L"JpgName", L"Shot");  // the key exists
@@ -206,6 +206,25 @@ TEST_F(SettingsStore, CaptureKeysReadAsTextAndGiveWayToTheirDefaults) {
     ExpectText(kSettingsKeyPath, kActiveWindowKeyValue, L"Alt+F9");
     WriteCaptureKey(settings.get(), kActiveWindowKeyValue, kDefaultActiveWindowKey, kDefaultActiveWindowKey);
     EXPECT_FALSE(Query(kSettingsKeyPath, kActiveWindowKeyValue).present) << "a default is stored as none";
+
+    // The other capture choices: what does not read as one of them is the default.
+    EXPECT_EQ(ReadScreenArea(), ScreenArea::Primary);
+    EXPECT_FALSE(ReadCaptureFormat().png);
+    EXPECT_EQ(ReadCaptureFormat().jpegQuality, 0);
+    WriteNumber(settings.get(), kWholeScreenAreaValue, 2);
+    WriteText(settings.get(), kFileTypeValue, L"PNG");
+    WriteNumber(settings.get(), kJpegQualityValue, 95);
+    EXPECT_EQ(ReadScreenArea(), ScreenArea::AllDisplays);
+    EXPECT_TRUE(ReadCaptureFormat().png);
+    EXPECT_EQ(ReadCaptureFormat().jpegQuality, 95);
+    WriteNumber(settings.get(), kWholeScreenAreaValue, 3);
+    WriteText(settings.get(), kFileTypeValue, L"gif");
+    WriteNumber(settings.get(), kJpegQualityValue, 101);
+    EXPECT_EQ(ReadScreenArea(), ScreenArea::Primary);
+    EXPECT_FALSE(ReadCaptureFormat().png);
+    EXPECT_EQ(ReadCaptureFormat().jpegQuality, 0);
+    WriteText(settings.get(), kWholeScreenAreaValue, L"1");
+    EXPECT_EQ(ReadScreenArea(), ScreenArea::Primary) << "a number stored as text";
 }
 
 TEST_F(SettingsStore, WithoutTheKeyEverythingFailsQuietly) {
