@@ -90,7 +90,7 @@ tavelin_use_build() {  # arch
 # mirror, then reused. Nothing of the machine's own Wine is touched.
 TAVELIN_WINE10_ROOT="$TAVELIN_BUILD/debian13"
 tavelin_wine10_packages=(wine wine32:i386 wine64 xvfb xdotool imagemagick cmake inotify-tools procps
-                         osslsigncode unzip zip)
+                         osslsigncode unzip zip gcc-multilib)
 tavelin_wine10_root() {
     local root=$TAVELIN_WINE10_ROOT
     local ready="$root/.tavelin-packages"

@@ -20,7 +20,7 @@ if [ "${1:-}" = --wine ]; then
     shift 2
 fi
 
-extra=(nsis zip unzip osslsigncode openssl git)
+extra=(nsis zip unzip osslsigncode openssl git gcc-multilib)
 [[ " $wines " != *" 10 "* ]] || extra+=(debootstrap)
 tavelin_install_missing "${extra[@]}"
 tavelin_build x86_64 >/dev/null

@@ -11,6 +11,9 @@
 # uses the X display in DISPLAY instead of starting its own.
 # TAVELIN_SCREEN (default 1366x768) sets the X screen's size, and the virtual desktop's with it;
 # TAVELIN_SESSION_TIMEOUT (default 150 s, below CTest's own) bounds the command.
+# TAVELIN_DISPLAYS="1024x768+0+0,1366x768+1024+0" gives Windows programs these displays (X
+# screen places) instead of one virtual desktop, TAVELIN_PRIMARY_DISPLAY (0-based, default 0)
+# naming the primary; Wine puts the primary at 0,0 and the others around it.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
@@ -73,8 +76,45 @@ if [ -n "${TAVELIN_SCREEN:-}" ]; then
     sed -i "s/^\"shell\"=\"[0-9]*x[0-9]*\"\$/\"shell\"=\"$TAVELIN_SCREEN\"/" "$prefix/user.reg"
 fi
 
+screen=${TAVELIN_SCREEN:-1366x768}
+if [ -n "${TAVELIN_DISPLAYS:-}" ]; then
+    if ! [[ $TAVELIN_DISPLAYS =~ ^[0-9]+x[0-9]+\+[0-9]+\+[0-9]+(,[0-9]+x[0-9]+\+[0-9]+\+[0-9]+)*$ ]]; then
+        echo "wine-session: TAVELIN_DISPLAYS wants WxH+X+Y,WxH+X+Y,...: $TAVELIN_DISPLAYS" >&2
+        exit 1
+    fi
+    # Wine's X11 driver takes its monitors from Xinerama, once told not to use XRandR and
+    # outside a virtual desktop (which is one monitor). Xvfb's own Xinerama heads all sit at
+    # 0,0: one X screen covers them all, and a stand-in library cuts it into the heads.
+    width=0 height=0
+    for head in ${TAVELIN_DISPLAYS//,/ }; do
+        IFS='x+' read -r w h x y <<<"$head"
+        width=$((x + w > width ? x + w : width))
+        height=$((y + h > height ? y + h : height))
+    done
+    screen=${width}x$height
+    stand_in="$template-xinerama"
+    bits=32
+    [ "${TAVELIN_WINEARCH:-win32}" = win64 ] && bits=64
+    (
+        flock 9
+        [ "$stand_in/libXinerama.so.1" -nt "$here/xinerama_stand_in.c" ] && exit 0
+        mkdir -p "$stand_in" &&
+            gcc -m$bits -shared -fPIC -O2 -Wall -o "$stand_in/new.so" "$here/xinerama_stand_in.c" &&
+            mv "$stand_in/new.so" "$stand_in/libXinerama.so.1"
+    ) 9>"$stand_in.lock" || {
+        echo "wine-session: TAVELIN_DISPLAYS needs gcc -m$bits (Debian's gcc-multilib) for its libXinerama" >&2
+        exit 1
+    }
+    export TAVELIN_XINERAMA_HEADS=$TAVELIN_DISPLAYS
+    export LD_LIBRARY_PATH="$stand_in${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
+    sed -i '/^\[Software\\\\Wine\\\\Explorer\] /,/^$/{/^"Desktop"=/d}' "$prefix/user.reg"
+    sed -i '/^\[Software\\\\Wine\\\\X11 Driver\] /,/^$/{/^"\(UseXRandR\|PrimaryMonitor\)"=/d}' "$prefix/user.reg"
+    printf '\n[Software\\\\Wine\\\\X11 Driver] %s\n"UseXRandR"="N"\n"PrimaryMonitor"="%s"\n' \
+        "$(date +%s)" "${TAVELIN_PRIMARY_DISPLAY:-0}" >>"$prefix/user.reg"
+fi
+
 if [ "${TAVELIN_USE_DISPLAY:-0}" != 1 ]; then
-    Xvfb -displayfd 3 -screen 0 "${TAVELIN_SCREEN:-1366x768}x24" -nolisten tcp \
+    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp \
         3>"$session/display" >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
