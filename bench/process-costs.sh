@@ -3,7 +3,10 @@
 # Tavelin.exe from the Linux side, where Wine's process is an ordinary one: its anonymous
 # resident memory and its processor time. Prints "key=value" lines.
 #
-#   process-costs.sh BIN memory CAPTURES   idle, peak in one capture, after CAPTURES captures
+#   process-costs.sh BIN memory CAPTURES   idle, peak in one capture, after CAPTURES captures,
+#                                          without the capture sign
+#   process-costs.sh BIN sign CAPTURES     the capture sign's time on screen, memory and processor
+#                                          time, each press once the last sign has gone
 #   process-costs.sh BIN startup COUNT     process start to tray icon, COUNT times
 #   process-costs.sh BIN idle SECONDS      processor time and wake-ups while it waits, as on
 #                                          Windows 10 and 11 (keys registered and hooked)
@@ -37,6 +40,34 @@ status_kib() {  # pid field
     awk -v field="$2:" '$1 == field { print $2 }' "/proc/$1/status"
 }
 
+# Anonymous and shared resident memory together: Wine keeps a window's picture in shared memory,
+# which the X server reads.
+resident_kib() {  # pid
+    awk '$1 == "RssAnon:" || $1 == "RssShmem:" { n += $2 } END { print n }' "/proc/$1/status"
+}
+
+# The process's processor time in clock ticks: user and system.
+ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$pid/stat"; }
+per_capture_ms() {  # ticks captures
+    awk -v t="$1" -v n="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.0f", t * 1000 / hz / n }'
+}
+
+# Windows' client-area animations, stored, before Tavelin starts: it shows its capture sign
+# only where they are on.
+animations() {  # on|off
+    wine "$bin/tavelin_bench.exe" animations "$1" >/dev/null 2>&1 || fail "the animations did not turn $1"
+}
+
+# The test picture covers the screen, as in the timed runs.
+show_picture() {
+    wine "$bin/tavelin_bench.exe" picture >"$TAVELIN_SESSION/picture.out" 2>&1 &
+    for _ in $(seq 300); do
+        grep -q shown "$TAVELIN_SESSION/picture.out" 2>/dev/null && return 0
+        pause 0.05
+    done
+    fail "the test picture did not show"
+}
+
 start_program() {
     wine "$exe" >/dev/null 2>&1 &
     for _ in $(seq 300); do
@@ -59,12 +90,13 @@ capture() {  # n
 
 case $mode in
 memory)
-    # The test picture covers the screen, as in the timed runs.
-    wine "$bin/tavelin_bench.exe" picture >"$TAVELIN_SESSION/picture.out" 2>&1 &
-    for _ in $(seq 300); do
-        grep -q shown "$TAVELIN_SESSION/picture.out" 2>/dev/null && break
-        pause 0.05
-    done
+    # The captures alone: the sign is measured apart (mode sign). Under Wine 8 each window that
+    # comes or goes has its thread take the modifier keys from the X server as they were when
+    # the server sent that event; read after a press's Windows key went down, that says up, and
+    # the press captures nothing. The sign comes after every capture, just as the next press is
+    # sent.
+    animations off
+    show_picture
     start_program
     # Started, its balloon shown and gone: the program only waits now.
     pause 14
@@ -90,13 +122,65 @@ memory)
     rm -f "$desktop/Shot-1.jpg"
     echo "memory.after_1_kib=$(status_kib "$pid" RssAnon)"
 
+    ticks_before=$(ticks)
     for n in $(seq 2 "$count"); do
         capture "$n"
         rm -f "$desktop/Shot-$n.jpg"
     done
+    ticks_after=$(ticks)
     pause 2
     echo "memory.after_all_kib=$(status_kib "$pid" RssAnon)"
     echo "memory.captures=$count"
+    echo "memory.cpu_ms_per_capture=$(per_capture_ms $((ticks_after - ticks_before)) $((count - 1)))"
+    animations on
+    ;;
+sign)
+    animations on
+    show_picture
+    start_program
+    pause 14
+    idle=$(resident_kib "$pid")
+    signs="$TAVELIN_SESSION/signs.out"
+    wine "$bin/tavelin_bench.exe" signs "$count" >"$signs" 2>&1 &
+    watcher=$!
+    for _ in $(seq 300); do
+        grep -q "^signs.watching=" "$signs" 2>/dev/null && break
+        pause 0.05
+    done
+    # Sampled every 2 ms from the moment the sign is seen until it is seen gone, when the
+    # capture has already given back its own memory.
+    peak=$idle
+    ticks_before=$(ticks)
+    for n in $(seq "$count"); do
+        xdotool key super+s
+        for _ in $(seq 3000); do
+            grep -q "^sign\.$n\.shown=" "$signs" && break
+            pause 0.01
+        done
+        grep -q "^sign\.$n\.shown=" "$signs" || fail "capture $n showed no sign: $(ls "$desktop"; cat "$signs")"
+        until grep -q "^sign\.$n\.gone_ms=" "$signs"; do
+            value=$(resident_kib "$pid")
+            [ "$value" -gt "$peak" ] && peak=$value
+            kill -0 "$watcher" 2>/dev/null || fail "the sign of capture $n: $(cat "$signs")"
+            pause 0.002
+        done
+        [ -s "$desktop/Shot-$n.jpg" ] && [ ! -e "$desktop/Shot-$n.bmp" ] ||
+            fail "capture $n did not finish: $(ls "$desktop")"
+        rm -f "$desktop/Shot-$n.jpg"
+        # Every thread has read the X server's events of the sign's going before the next
+        # press comes.
+        pause 0.5
+    done
+    ticks_after=$(ticks)
+    wait "$watcher" || fail "the signs: $(cat "$signs")"
+    pause 2
+    tr -d '\r' <"$signs" | grep "^sign\.on_screen\."
+    echo "sign.captures=$count"
+    echo "sign.idle_kib=$idle"
+    echo "sign.peak_kib=$peak"
+    echo "sign.after_all_kib=$(resident_kib "$pid")"
+    echo "sign.shared_after_all_kib=$(status_kib "$pid" RssShmem)"
+    echo "sign.cpu_ms_per_capture=$(per_capture_ms $((ticks_after - ticks_before)) "$count")"
     ;;
 startup|keys)
     wine "$bin/tavelin_bench.exe" "$mode" "$(winepath -w "$exe")" "$count" | tr -d '\r'
@@ -108,7 +192,6 @@ idle|idle-windows7)
     fi
     start_program
     pause 14
-    ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$pid/stat"; }
     switches() {
         cat /proc/"$pid"/task/*/status |
             awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ { n += $2 } END { print n }'

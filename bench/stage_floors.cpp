@@ -21,8 +21,8 @@ bool StartCodec(ULONG_PTR& token) {
     return ::GdiplusStartup(&token, &input, nullptr) == kOk;
 }
 
-// What a caller must do to name the JPEG encoder: fetch the list and pick it out.
-bool FindJpegEncoder(CLSID& clsid) {
+// What a caller must do to name an encoder: fetch the list and pick it out by its type.
+bool FindEncoder(const wchar_t* mimeType, CLSID& clsid) {
     UINT count = 0;
     UINT bytes = 0;
     if (::GdipGetImageEncodersSize(&count, &bytes) != kOk) return false;
@@ -30,7 +30,7 @@ bool FindJpegEncoder(CLSID& clsid) {
     auto* encoders = reinterpret_cast<gdiplus::ImageCodecInfo*>(buffer.get());
     if (::GdipGetImageEncoders(count, bytes, encoders) != kOk) return false;
     for (UINT i = 0; i < count; ++i) {
-        if (std::wcscmp(encoders[i].MimeType, L"image/jpeg") == 0) {
+        if (std::wcscmp(encoders[i].MimeType, mimeType) == 0) {
             clsid = encoders[i].Clsid;
             return true;
         }
@@ -38,13 +38,22 @@ bool FindJpegEncoder(CLSID& clsid) {
     return false;
 }
 
-bool SaveBitmapAsJpeg(HBITMAP bitmap, const std::wstring& path) {
+// `quality` 0 leaves the encoder its own default, as the pipeline does.
+bool SaveBitmapAs(HBITMAP bitmap, const std::wstring& path, const wchar_t* mimeType, int quality = 0) {
     CLSID encoder{};
-    if (!FindJpegEncoder(encoder)) return false;
+    if (!FindEncoder(mimeType, encoder)) return false;
     gdiplus::GpBitmap* raw = nullptr;
     ::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &raw);
     const unique_gpbitmap wrapper(raw);
-    return wrapper && ::GdipSaveImageToFile(wrapper.get(), path.c_str(), &encoder, nullptr) == kOk;
+    ULONG qualityValue = static_cast<ULONG>(quality);
+    const gdiplus::EncoderParameters parameters{
+        1, {{gdiplus::kEncoderQuality, 1, gdiplus::kEncoderParameterValueTypeLong, &qualityValue}}};
+    return wrapper && ::GdipSaveImageToFile(wrapper.get(), path.c_str(), &encoder,
+                                            quality > 0 ? &parameters : nullptr) == kOk;
+}
+
+bool SaveBitmapAsJpeg(HBITMAP bitmap, const std::wstring& path) {
+    return SaveBitmapAs(bitmap, path, L"image/jpeg");
 }
 
 }  // namespace
@@ -63,6 +72,8 @@ void FloorCopyScreen(const RECT& rect, FloorJob& job) {
 void FloorReadNames(FloorJob& job) {
     wchar_t folder[256];
     wchar_t base[100];
+    wchar_t type[8];
+    DWORD quality = 0;
     DWORD bytes = sizeof(folder);
     const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
     ::RegQueryValueExW(settings.get(), kJpgPathValue, nullptr, nullptr,
@@ -70,8 +81,17 @@ void FloorReadNames(FloorJob& job) {
     bytes = sizeof(base);
     ::RegQueryValueExW(settings.get(), kJpgNameValue, nullptr, nullptr,
                        reinterpret_cast<BYTE*>(base), &bytes);
+    ::RegQueryValueExW(settings.get(), kCopyToClipboardValue, nullptr, nullptr, nullptr, nullptr);
+    bytes = sizeof(type);
+    ::RegQueryValueExW(settings.get(), kFileTypeValue, nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(type), &bytes);
+    bytes = sizeof(quality);
+    ::RegQueryValueExW(settings.get(), kJpegQualityValue, nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(&quality), &bytes);
+    // A number is free where neither the BMP nor either picture type stands under it.
     ::GetFileAttributesW(job.bmpPath.c_str());
     ::GetFileAttributesW(job.jpgPath.c_str());
+    ::GetFileAttributesW(job.pngPath.c_str());
 }
 
 BITMAPINFOHEADER TrueColorHeader(int width, int height) {
@@ -152,7 +172,11 @@ bool FloorLoadBmp(FloorJob& job) {
     return true;
 }
 
-bool FloorSaveJpeg(FloorJob& job) { return SaveBitmapAsJpeg(job.dib.get(), job.jpgPath); }
+bool FloorSaveJpeg(FloorJob& job, int quality) {
+    return SaveBitmapAs(job.dib.get(), job.jpgPath, L"image/jpeg", quality);
+}
+
+bool FloorSavePng(FloorJob& job) { return SaveBitmapAs(job.dib.get(), job.pngPath, L"image/png"); }
 
 void FloorDeleteAndRelease(FloorJob& job) {
     ::DeleteFileW(job.bmpPath.c_str());

@@ -19,6 +19,7 @@ BITMAPINFOHEADER TrueColorHeader(int width, int height);
 struct FloorJob {
     std::wstring bmpPath;
     std::wstring jpgPath;
+    std::wstring pngPath;
     ULONG_PTR codecToken = 0;
     bool codecStarted = false;
     unique_hdc display;
@@ -34,7 +35,8 @@ struct FloorJob {
 
 // CreateDC, CreateCompatibleDC, CreateCompatibleBitmap, SelectObject, BitBlt.
 void FloorCopyScreen(const RECT& rect, FloorJob& job);
-// The settings key opened, its two texts read and closed; the two names looked up on disk.
+// The settings key opened, the folder, the name, the clipboard choice, the file type and the
+// JPEG quality read, and closed; the BMP's and both picture types' names looked up on disk.
 void FloorReadNames(FloorJob& job);
 // The block for the pixels, untouched: the page faults of its first use stay in the floor,
 // as they do in the pipeline's own BMP stage.
@@ -45,8 +47,10 @@ bool FloorWriteBmp(FloorJob& job);
 // GdiplusStartup, GdipCreateBitmapFromFile, CreateDIBSection, and GdipBitmapLockBits into
 // the DIB's own bits (the codec does the copy), unlock, dispose.
 bool FloorLoadBmp(FloorJob& job);
-// The encoder list, GdipCreateBitmapFromHBITMAP, GdipSaveImageToFile, dispose.
-bool FloorSaveJpeg(FloorJob& job);
+// The encoder list, GdipCreateBitmapFromHBITMAP, GdipSaveImageToFile, dispose: with the
+// JPEG encoder, at its own quality (0) or the one given, or with the PNG encoder.
+bool FloorSaveJpeg(FloorJob& job, int quality = 0);
+bool FloorSavePng(FloorJob& job);
 // DeleteFile, the decoded picture's DIB deleted, GdiplusShutdown.
 void FloorDeleteAndRelease(FloorJob& job);
 

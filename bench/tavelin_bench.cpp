@@ -8,6 +8,8 @@
 //   tavelin_bench keys EXE COUNT                         the keyboard hook's cost per key, and
 //                                                        press to WM_HOTKEY, COUNT keys each
 //   tavelin_bench nullhook                               a hook that does nothing, until ended
+//   tavelin_bench animations on|off                      Windows' client-area animations, stored
+//   tavelin_bench signs COUNT                            how long each of COUNT capture signs shows
 #include <windows.h>
 
 #include <atomic>
@@ -150,9 +152,14 @@ HWND ShowTestPicture() {
 
 // ---- latency ----------------------------------------------------------------------------
 
-enum Stage { kCopy, kNames, kWrite, kLoad, kSave, kRelease, kStages };
+// The pipeline's stages, and after them the same picture saved as the other settings save it:
+// at JPEG quality 95 (JpegQuality), and as PNG (FileType). Those two are timed beside the
+// capture, not in its total: a capture saves once.
+enum Stage { kCopy, kNames, kWrite, kLoad, kSave, kRelease, kPipelineStages,
+             kSaveQuality = kPipelineStages, kSavePng, kStages };
 const char* const kStageKeys[kStages] = {"copy", "names", "bmp_write", "bmp_load", "jpeg_save",
-                                         "release"};
+                                         "release", "jpeg_save_q95", "png_save"};
+constexpr int kHighQuality = 95;
 
 struct Samples {
     std::vector<double> stage[kStages];
@@ -176,7 +183,22 @@ struct PipelineRun {
     bool ok = false;
     int capturedWidth = 0, capturedHeight = 0, capturedBits = 0;
     LONGLONG jpegBytes = -1;
+    LONGLONG highQualityBytes = -1;
+    LONGLONG pngBytes = -1;
 };
+
+// The name the capture would have had under the other file type: the same number.
+void ChangeExtension(wchar_t (&name)[kCaptureNameChars], const wchar_t* extension) {
+    wchar_t* dot = std::wcsrchr(name, L'.');
+    if (dot && (dot - name) + std::wcslen(extension) < kCaptureNameChars) std::wcscpy(dot, extension);
+}
+
+// The size of a file one stage wrote, which then goes: the next stage writes under its name.
+LONGLONG TakeFile(const wchar_t* path) {
+    const LONGLONG bytes = FileBytes(path);
+    ::DeleteFileW(path);
+    return bytes;
+}
 
 // One capture through the pipeline's own stages and one made of platform calls only, stage
 // by stage in turns, so that whatever else the machine does at that moment (writing back the
@@ -189,6 +211,7 @@ PipelineRun RunCapture(const RECT& screen, bool floorFirst, double (&stage)[kSta
     FloorJob floorJob;
     floorJob.bmpPath = DesktopFile(L"bench-floor.bmp");
     floorJob.jpgPath = DesktopFile(L"bench-floor.jpg");
+    floorJob.pngPath = DesktopFile(L"bench-floor.png");
     bool ok = true;
     auto both = [&](Stage s, auto&& ours, auto&& platform) {
         if (floorFirst) floor[s] = TimeMs(platform);
@@ -217,16 +240,31 @@ PipelineRun RunCapture(const RECT& screen, bool floorFirst, double (&stage)[kSta
     both(kLoad, [&] { g_screenCapture.LoadTemporaryBmp(job); },
          [&] { ok = FloorLoadBmp(floorJob) && ok; });
     both(kSave, [&] { g_screenCapture.SaveImage(job); }, [&] { ok = FloorSaveJpeg(floorJob) && ok; });
-    const std::wstring imageName = job.imageName;
+    ok = ok && job.imageSaved && TakeFile(floorJob.jpgPath.c_str()) > 0;
+    run.jpegBytes = TakeFile(job.imageName);
+
+    // The format as ReserveNames reads it where JpegQuality is 95, then where FileType is png;
+    // and back, for the last stage.
+    const CaptureFormat format = job.format;
+    job.format.jpegQuality = kHighQuality;
+    both(kSaveQuality, [&] { g_screenCapture.SaveImage(job); },
+         [&] { ok = FloorSaveJpeg(floorJob, kHighQuality) && ok; });
+    ok = ok && job.imageSaved && TakeFile(floorJob.jpgPath.c_str()) > 0;
+    run.highQualityBytes = TakeFile(job.imageName);
+    job.format = CaptureFormat{true, 0};
+    ChangeExtension(job.imageName, L".png");
+    both(kSavePng, [&] { g_screenCapture.SaveImage(job); }, [&] { ok = FloorSavePng(floorJob) && ok; });
+    ok = ok && job.imageSaved && TakeFile(floorJob.pngPath.c_str()) > 0;
+    run.pngBytes = TakeFile(job.imageName);
+    job.format = format;
+    ChangeExtension(job.imageName, L".jpg");
+
     const std::wstring bmpName = job.bmpName;
-    ok = ok && FileBytes(floorJob.jpgPath.c_str()) > 0;
-    ::DeleteFileW(floorJob.jpgPath.c_str());
     both(kRelease, [&] { g_screenCapture.DeleteAndRelease(job); },
          [&] { FloorDeleteAndRelease(floorJob); });
 
-    run.jpegBytes = FileBytes(imageName.c_str());
-    run.ok = ok && run.jpegBytes > 0 && FileBytes(bmpName.c_str()) < 0;
-    ::DeleteFileW(imageName.c_str());
+    run.ok = ok && run.jpegBytes > 0 && run.highQualityBytes > 0 && run.pngBytes > 0 &&
+             FileBytes(bmpName.c_str()) < 0;
     return run;
 }
 
@@ -245,6 +283,12 @@ int Latency(int expectedWidth, int expectedHeight, int captures, int warmup) {
         return 2;
     }
     EnsureDefaultSettings();
+    // The captures as they come without a choice: JPEG, at the encoder's own quality.
+    {
+        const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+        DeleteValue(settings.get(), kFileTypeValue);
+        DeleteValue(settings.get(), kJpegQualityValue);
+    }
     ShowTestPicture();
     const RECT screen{0, 0, width, height};
 
@@ -265,6 +309,7 @@ int Latency(int expectedWidth, int expectedHeight, int captures, int warmup) {
         for (int s = 0; s < kStages; ++s) {
             samples.stage[s].push_back(stage[s]);
             samples.floor[s].push_back(floor[s]);
+            if (s >= kPipelineStages) continue;
             total += stage[s];
             floorTotal += floor[s];
         }
@@ -277,6 +322,8 @@ int Latency(int expectedWidth, int expectedHeight, int captures, int warmup) {
     Put("captured", std::to_string(last.capturedWidth) + "x" + std::to_string(last.capturedHeight));
     Put("captured_bits", std::to_string(last.capturedBits));
     Put("jpeg_bytes", std::to_string(last.jpegBytes));
+    Put("jpeg_q95_bytes", std::to_string(last.highQualityBytes));
+    Put("png_bytes", std::to_string(last.pngBytes));
     Put("frame_bytes", std::to_string(static_cast<long long>(width) * height * 4));
     Put("captures", std::to_string(captures));
     for (int s = 0; s < kStages; ++s) {
@@ -291,6 +338,8 @@ int Latency(int expectedWidth, int expectedHeight, int captures, int warmup) {
     PutTimes("direct", samples.direct);
     PutTimes("direct.encode", samples.directEncode);
     Put("pipeline_over_direct", Fixed(Ratio(Median(samples.total), Median(samples.direct)), 2));
+    Put("jpeg_q95_over_default",
+        Fixed(Ratio(Median(samples.stage[kSaveQuality]), Median(samples.stage[kSave])), 2));
     return 0;
 }
 
@@ -711,13 +760,79 @@ int KeyCosts(const wchar_t* exe, int count) {
     return 0;
 }
 
+// ---- the capture sign --------------------------------------------------------------------
+
+// Tavelin dims the captured part of the screen for a moment only where Windows' client-area
+// animations are on. Stored, as Windows' own settings store it: Wine keeps a setting made for
+// the session alone within the process that made it, and reads a stored one when a program
+// starts.
+int SetAnimations(bool on) {
+    ::SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<void*>(static_cast<INT_PTR>(on)),
+                            SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+    BOOL now = !on;
+    if (!::SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &now, 0) || !now != !on) {
+        std::fprintf(stderr, "the animations did not turn %s\n", on ? "on" : "off");
+        return 2;
+    }
+    Put("animations", on ? "on" : "off");
+    return 0;
+}
+
+constexpr wchar_t kSignClass[] = L"TavelinCaptureSign";  // the class app/capture_sign.cpp registers
+
+bool SignShown() {
+    const HWND sign = ::FindWindowW(kSignClass, nullptr);
+    return sign && ::IsWindowVisible(sign);
+}
+
+bool WaitForSign(bool shown, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (SignShown() != shown) {
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(2);
+    }
+    return true;
+}
+
+// For each of `count` captures, how long its sign is on the screen: from the first look that
+// finds it shown to the first that finds it gone. Each is said at once, so that the script
+// that presses the keys presses for the next capture only once the last sign has gone: under
+// Wine, a press that meets a window coming or going may lose its Windows key.
+int WatchSigns(int count) {
+    std::vector<double> onScreen;
+    auto say = [](const std::string& key, const std::string& value) {
+        Put(key, value);
+        std::fflush(stdout);
+    };
+    say("signs.watching", std::to_string(count));
+    for (int i = 1; i <= count; ++i) {
+        const std::string key = "sign." + std::to_string(i);
+        if (!WaitForSign(true, 60000)) {
+            std::fprintf(stderr, "capture %d showed no sign\n", i);
+            return 2;
+        }
+        const double shownAt = Now();
+        say(key + ".shown", "1");
+        if (!WaitForSign(false, 10000)) {
+            std::fprintf(stderr, "the sign of capture %d stayed\n", i);
+            return 3;
+        }
+        onScreen.push_back(Now() - shownAt);
+        say(key + ".gone_ms", Fixed(onScreen.back(), 0));
+    }
+    PutTimes("sign.on_screen", onScreen);
+    return 0;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: tavelin_bench latency WIDTHxHEIGHT CAPTURES WARMUP\n"
                  "       tavelin_bench picture\n"
                  "       tavelin_bench startup EXE COUNT\n"
                  "       tavelin_bench keys EXE COUNT\n"
-                 "       tavelin_bench nullhook\n");
+                 "       tavelin_bench nullhook\n"
+                 "       tavelin_bench animations on|off\n"
+                 "       tavelin_bench signs COUNT\n");
     return 1;
 }
 
@@ -746,6 +861,10 @@ int wmain(int argc, wchar_t** argv) {
         result = KeyCosts(argv[2], _wtoi(argv[3]));
     } else if (mode == L"nullhook") {
         result = NullHook();
+    } else if (mode == L"animations" && argc == 3 && (std::wstring(argv[2]) == L"on" || std::wstring(argv[2]) == L"off")) {
+        result = SetAnimations(std::wstring(argv[2]) == L"on");
+    } else if (mode == L"signs" && argc == 3) {
+        result = WatchSigns(_wtoi(argv[2]));
     } else {
         return Usage();
     }

@@ -30,9 +30,10 @@ int g_nextCaptureNumber = 1;
 // a standard user may not write, would be no better. A name too long to read is the default.
 // Only the capture falls back: what is stored stays as the user saved it.
 bool ReadCaptureNaming(wchar_t (&folder)[kFolderChars], wchar_t (&base)[kBaseNameChars],
-                       bool* copyToClipboard = nullptr) {
+                       bool* copyToClipboard = nullptr, CaptureFormat* format = nullptr) {
     const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
     if (copyToClipboard) *copyToClipboard = IsValuePresent(settings.get(), kCopyToClipboardValue);
+    if (format) *format = ReadCaptureFormat(settings.get());
     if (ReadText(settings.get(), kJpgNameValue, base) == TextRead::DoesNotFit) {
         std::wcscpy(base, kDefaultJpgName);
     }
@@ -146,8 +147,7 @@ bool CScreenCapture::CopyScreen(const RECT& rect, CaptureJob& job) {
 void CScreenCapture::ReserveNames(CaptureJob& job) {
     wchar_t folder[kFolderChars];
     wchar_t base[kBaseNameChars];
-    const bool folderRead = ReadCaptureNaming(folder, base, &job.copyToClipboard);
-    job.format = ReadCaptureFormat();
+    const bool folderRead = ReadCaptureNaming(folder, base, &job.copyToClipboard, &job.format);
     const wchar_t* extension = job.format.png ? L".png" : L".jpg";
 
     // A number that either type has taken is taken: Shot-3.png beside Shot-3.jpg would read as

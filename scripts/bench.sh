@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds Tavelin and its benchmark and measures them under Wine on headless screens of
 # 1366 x 768, 1920 x 1080 and 3840 x 2160: capture latency by stage against each stage's floor
-# and against the direct path, the memory, start-up and idle cost of the running program and
-# its size. Prints one table and writes it, with the machine and the date, to
-# docs/benchmarks.md. About six minutes on two cores.
+# and against the direct path, the same picture saved at JPEG quality 95 and as PNG against
+# their encoders alone, the memory, start-up and idle cost of the running program, its capture
+# sign's cost, and its size. Prints one table and writes it, with the machine and the date, to
+# docs/benchmarks.md. About eight and a half minutes on two cores.
 . "$(dirname "$0")/common.sh"
 tavelin_install_missing
 arch=$(tavelin_wine_build)
@@ -36,8 +37,10 @@ for size in "${sizes[@]}"; do
     echo "Capture latency at $size, $captures captures after $warmup ..." >&2
     run_in_session "$size" "$out/$size" wine "$bin/tavelin_bench.exe" latency "$size" "$captures" "$warmup"
 done
-echo "Memory of Tavelin.exe at $big, 200 captures ..." >&2
+echo "Memory of Tavelin.exe at $big, 200 captures without the capture sign ..." >&2
 run_in_session "$big" "$out/memory" bash "$costs" "$bin" memory 200
+echo "The capture sign at $big, ${TAVELIN_BENCH_SIGNS:=10} captures ..." >&2
+run_in_session "$big" "$out/sign" bash "$costs" "$bin" sign "$TAVELIN_BENCH_SIGNS"
 echo "Start-up, 10 starts, and 30 s of idling at ${sizes[0]} ..." >&2
 run_in_session "${sizes[0]}" "$out/startup" bash "$costs" "$bin" startup 10
 run_in_session "${sizes[0]}" "$out/idle" bash "$costs" "$bin" idle 30
@@ -84,6 +87,10 @@ after_one=$(( $(get "$out/memory" memory.after_1_kib) - idle_kib ))
 after_all=$(( $(get "$out/memory" memory.after_all_kib) - idle_kib ))
 frames() { awk -v k="$1" -v f="$frame_kib" 'BEGIN { printf "%.2f", k / f }'; }
 exe_bytes=$(stat -c %s "$bin/Tavelin.exe")
+cpu_plain=$(get "$out/memory" memory.cpu_ms_per_capture)
+cpu_sign=$(get "$out/sign" sign.cpu_ms_per_capture)
+sign_peak=$(( $(get "$out/sign" sign.peak_kib) - $(get "$out/sign" sign.idle_kib) ))
+sign_after=$(( $(get "$out/sign" sign.after_all_kib) - $(get "$out/sign" sign.idle_kib) ))
 
 table() {
     echo "| measure | 1366 × 768 | 1920 × 1080 | 3840 × 2160 | target |"
@@ -103,12 +110,28 @@ table() {
     echo "$row |"
     plain_row "**pipeline ÷ direct**" pipeline_over_direct "" ""
     plain_row "JPEG file" jpeg_bytes " bytes" ""
+    echo "| **the same picture saved otherwise**, beside each capture and not in its total: ours median ±IQR / floor median = **ours ÷ floor** | | | | |"
+    stage_row "JPEG save at quality 95 (JpegQuality 95)" stage.jpeg_save_q95
+    plain_row "quality 95 ÷ the encoder's own quality, time" jpeg_q95_over_default "" ""
+    plain_row "JPEG file at quality 95" jpeg_q95_bytes " bytes" ""
+    stage_row "PNG save (FileType png)" stage.png_save
+    plain_row "PNG file" png_bytes " bytes" ""
     echo "| **Tavelin.exe** | | | | |"
     big_only "resident anonymous memory, idle after start" "$(mib "$idle_kib") MiB" ""
     big_only "peak during one capture, above idle" \
         "$(mib "$peak_rise") MiB = **$(frames "$peak_rise") frames** (frame $(mib "$frame_kib") MiB)" "≤ 4 frames"
     big_only "after the first capture, above idle" "$(mib "$after_one") MiB" ""
     big_only "after $(get "$out/memory" memory.captures) captures, above idle" "**$(mib "$after_all") MiB**" "≤ 1 MiB"
+    big_only "processor time per capture, over captures 2 to 200" "$cpu_plain ms" ""
+    echo "| **the capture sign** (Windows' animations on), $(get "$out/sign" sign.captures) captures at 3840 × 2160, each pressed once the last sign has gone | | | | |"
+    big_only "on screen, median ±IQR" \
+        "$(get "$out/sign" sign.on_screen.median) ±$(get "$out/sign" sign.on_screen.spread) ms" ""
+    big_only "processor time per capture: with the sign / without it (above)" \
+        "$cpu_sign / $cpu_plain ms = **$(awk -v a="$cpu_sign" -v b="$cpu_plain" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')**" ""
+    big_only "peak while a sign shows, anonymous and shared memory, above idle" \
+        "$(mib "$sign_peak") MiB = **$(frames "$sign_peak") frames**" ""
+    big_only "after the last sign has gone, above idle (of which shared)" \
+        "$(mib "$sign_after") MiB ($(mib "$(get "$out/sign" sign.shared_after_all_kib)") MiB)" ""
     small_only "start-up to tray icon, median of 10 ±IQR" \
         "$(get "$out/startup" startup.median) ±$(get "$out/startup" startup.spread) ms" ""
     small_only "processor time over $(get "$out/idle" idle.seconds) s idle (wake-ups; threads): as on Windows 10 and 11" \
@@ -148,8 +171,9 @@ virtual desktop have the size given), bounded at 500 s.
 
 | measure | screen | count | run by |
 |---|---|---|---|
-| capture latency by stage, against each stage's floor and the direct path | 1366 × 768, 1920 × 1080, 3840 × 2160 | 40 timed captures after 3 warm-ups (`TAVELIN_BENCH_CAPTURES` changes the 40) | `tavelin_bench.exe latency` |
-| anonymous memory of the running `Tavelin.exe`: idle, peak during one capture, after the first and after 200 captures | 3840 × 2160 | 200 captures | `bench/process-costs.sh memory` |
+| capture latency by stage, against each stage's floor and the direct path; the same picture saved at JPEG quality 95 and as PNG, against their floors | 1366 × 768, 1920 × 1080, 3840 × 2160 | 40 timed captures after 3 warm-ups (`TAVELIN_BENCH_CAPTURES` changes the 40) | `tavelin_bench.exe latency` |
+| anonymous memory of the running `Tavelin.exe`: idle, peak during one capture, after the first and after 200 captures; processor time per capture. Windows' animations off: no capture sign | 3840 × 2160 | 200 captures | `bench/process-costs.sh memory` |
+| the capture sign: its time on screen, processor time per capture with it, memory while it shows and after | 3840 × 2160 | 10 captures (`TAVELIN_BENCH_SIGNS` changes the 10), each pressed once the last sign has gone | `bench/process-costs.sh sign`, `tavelin_bench.exe signs` |
 | start-up to the tray icon | 1366 × 768 | 10 starts after one not counted | `tavelin_bench.exe startup` |
 | processor time, wake-ups and threads over 30 s idle, as on Windows 10 and 11 and as on Windows 7 | 1366 × 768 | 30 s each | `bench/process-costs.sh idle`, `idle-windows7` |
 | the keyboard hook: a key that is not Tavelin's through its hook against an empty hook; press to `WM_HOTKEY` registered against registered and hooked | 1366 × 768 | 12,000 keys a side in 8 blocks (`TAVELIN_BENCH_KEYS` changes the 12,000); a fifth as many presses each way | `tavelin_bench.exe keys` |

@@ -108,13 +108,14 @@ ScreenArea ReadScreenArea() {
     return area <= static_cast<DWORD>(ScreenArea::AllDisplays) ? static_cast<ScreenArea>(area) : ScreenArea::Primary;
 }
 
-CaptureFormat ReadCaptureFormat() {
-    const unique_hkey settings = OpenUserKey(kSettingsKeyPath);
+CaptureFormat ReadCaptureFormat() { return ReadCaptureFormat(OpenUserKey(kSettingsKeyPath).get()); }
+
+CaptureFormat ReadCaptureFormat(HKEY settings) {
     CaptureFormat format;
     wchar_t type[8];
-    format.png = ReadText(settings.get(), kFileTypeValue, type) == TextRead::Complete &&
+    format.png = ReadText(settings, kFileTypeValue, type) == TextRead::Complete &&
                  ::CompareStringOrdinal(type, -1, L"png", -1, TRUE) == CSTR_EQUAL;
-    const DWORD quality = ReadNumber(settings.get(), kJpegQualityValue).value_or(0);
+    const DWORD quality = ReadNumber(settings, kJpegQualityValue).value_or(0);
     if (quality >= 1 && quality <= 100) format.jpegQuality = static_cast<int>(quality);
     return format;
 }

@@ -99,6 +99,7 @@ struct CaptureFormat {
     int jpegQuality = 0;  // 1 to 100; 0: the encoder's own default
 };
 CaptureFormat ReadCaptureFormat();
+CaptureFormat ReadCaptureFormat(HKEY settings);  // from a settings key already open
 // A DWORD value, where one of that type is stored.
 std::optional<DWORD> ReadNumber(HKEY key, const wchar_t* name);
 

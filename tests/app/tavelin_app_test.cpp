@@ -23,6 +23,7 @@ namespace tavelin {
 namespace {
 
 using test::TavelinProcess;
+using test::LetItTakeInWhatXSent;
 using test::WaitFor;
 
 constexpr UINT kTrayCallback = 0x8100;
@@ -346,16 +347,6 @@ bool Shows(const test::DecodedImage& image, POINT point, COLORREF colour) {
 
 HWND OpenTrayMenu(const TavelinProcess& app);
 
-// Returns once `window`'s thread has read what the X server sent it: under Wine, a window
-// that comes up under the pointer or gets the focus has its thread set the modifier keys afresh
-// from the X server's state, and a Windows key sent meanwhile is let go halfway through the
-// press. Two round trips through the thread let it read that.
-void LetItTakeInWhatXSent(HWND window) {
-    for (int trip = 0; window && trip < 2; ++trip) {
-        DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
-    }
-}
 
 // The sign of a saved capture once it shows and its thread has taken that in, or null.
 HWND ShownSign(const TavelinProcess& app) {

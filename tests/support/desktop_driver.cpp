@@ -371,4 +371,11 @@ std::vector<HWND> WindowsTitled(const std::wstring& text, DWORD except) {
     return search.found;
 }
 
+void LetItTakeInWhatXSent(HWND window) {
+    for (int trip = 0; window && trip < 2; ++trip) {
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
+    }
+}
+
 }  // namespace tavelin::test

@@ -63,6 +63,12 @@ HWND OpenSettings(const TavelinProcess& app);
 // The folder picker, opened with the settings dialog's "..." button, once it shows; or null.
 HWND OpenFolderPicker(const TavelinProcess& app, HWND settings);
 
+// Returns once `window`'s thread has read what the X server sent it: under Wine, a window
+// that comes up under the pointer or gets the focus has its thread set the modifier keys afresh
+// from the X server's state, and a modifier sent meanwhile is let go halfway through the
+// press. Two round trips through the thread let it read that.
+void LetItTakeInWhatXSent(HWND window);
+
 // A control's text, read across processes.
 std::wstring ControlText(HWND dialog, int id);
 void SetControlText(HWND dialog, int id, const std::wstring& text);
