@@ -35,6 +35,17 @@ void PlayCaptureSound() {
     if (play) play(kCaptureSoundAlias, nullptr, SND_ALIAS | SND_APPLICATION | SND_ASYNC | SND_NODEFAULT);
 }
 
+// Run elevated beside an Explorer that is not (an administrator whose UAC prompt is off),
+// Tavelin would hear neither of the shell's messages to it: User Interface Privilege
+// Isolation drops messages from a lower integrity level unless the window lets them in.
+void LetTheShellsMessagesIn(HWND window) {
+    using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    static const auto filter = FindExport<FilterFn>(::GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
+    if (!filter) return;
+    for (const UINT message : {kTaskbarCreated, kTrayCallbackMessage})
+        if (message != 0) filter(window, message, MSGFLT_ALLOW, nullptr);
+}
+
 }  // namespace
 
 CCaptureSaveDlg::CCaptureSaveDlg()
@@ -99,6 +110,7 @@ BOOL CCaptureSaveDlg::OnInitDialog() {
     const CaptureKeys keys = ReadCaptureKeys();
     const WorkingHotkeys working = m_hotkeys.Start(m_hWnd, keys, ReadShellKeys(), kHookCatchUpTimer);
     if (m_hotkeys.Hooked()) m_sessionNotification.Register(m_hWnd);
+    LetTheShellsMessagesIn(m_hWnd);
     g_trayIcon.Create(m_hWnd, kTrayToolTip);
     m_balloonText = StartupBalloonText(keys, working.activeWindow, working.wholeScreen);
     g_trayIcon.ShowBalloon(NIIF_INFO, kBalloonTitle, m_balloonText.c_str());
