@@ -87,10 +87,11 @@ tavelin_use_build() {  # arch
 
 # Debian 13's Wine 10, which behaves as Windows 10 does where Wine 8 does not, in a Debian 13
 # root inside the build tree: made once with Debian's debootstrap from the machine's own
-# mirror, then reused. Nothing of the machine's own Wine is touched.
+# mirror, then reused. Nothing of the machine's own Wine is touched. Its newer MinGW-w64 and
+# GoogleTest build the program too (tavelin_build_newer_mingw).
 TAVELIN_WINE10_ROOT="$TAVELIN_BUILD/debian13"
 tavelin_wine10_packages=(wine wine32:i386 wine64 xvfb xdotool imagemagick cmake inotify-tools procps
-                         osslsigncode unzip zip gcc-multilib)
+                         osslsigncode unzip zip gcc-multilib make g++-mingw-w64-i686-posix googletest)
 tavelin_wine10_root() {
     local root=$TAVELIN_WINE10_ROOT
     local ready="$root/.tavelin-packages"
@@ -104,7 +105,7 @@ tavelin_wine10_root() {
             "${mirror:-http://deb.debian.org/debian}" >/dev/null ||
             { echo "debootstrap could not make the Debian 13 root" >&2; return 1; }
     fi
-    echo "Installing Wine 10 in the Debian 13 root ..."
+    echo "Installing Wine 10 and MinGW-w64 in the Debian 13 root ..."
     tavelin_in_wine10_root dpkg --add-architecture i386
     tavelin_apt_update tavelin_in_wine10_root apt-get
     # Without the 32-bit Wine, as on the machine itself, Wine 10 runs the 64-bit build.
@@ -116,9 +117,22 @@ tavelin_wine10_root() {
             [ "$package" = wine32:i386 ] || packages+=("$package")
         done
         "${install[@]}" "${packages[@]}" >/dev/null ||
-            { echo "Wine 10 could not be installed in the Debian 13 root" >&2; return 1; }
+            { echo "Wine 10 or MinGW-w64 could not be installed in the Debian 13 root" >&2; return 1; }
     fi
     echo "${tavelin_wine10_packages[*]}" | tavelin_sudo tee "$ready" >/dev/null
+}
+
+# Configures and builds the i686 tree with the Debian 13 root's MinGW-w64 (GCC 14) and
+# GoogleTest, in a tree of its own: a warning that only a newer compiler raises fails it as
+# the project's own compiler's do.
+tavelin_build_newer_mingw() {  # [cmake --build arguments...]
+    local dir="$TAVELIN_BUILD/debian13-i686"
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        tavelin_in_wine10_root cmake -S "$TAVELIN_ROOT" -B "$dir" \
+            -DCMAKE_TOOLCHAIN_FILE="$TAVELIN_ROOT/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
+            -DTAVELIN_GTEST_SOURCE=/usr/src/googletest -DTAVELIN_WARNINGS_AS_ERRORS=ON >/dev/null
+    fi
+    tavelin_in_wine10_root cmake --build "$dir" -j "$(nproc)" "$@"
 }
 
 # Runs a command in the Debian 13 root, in a mount namespace of its own (gone with it), with
