@@ -27,16 +27,16 @@ constexpr int kAutoStart = 1001, kSaveClose = 1004, kPath = 1006, kName = 1008,
               kWholeScreenKeyNote = 1014, kWholeScreenArea = 1015, kFileType = 1016, kJpegQuality = 1017;
 
 int SelectionOf(HWND dialog, int id) {
-    return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), CB_GETCURSEL, 0, 0));
+    return static_cast<int>(test::SendTo(::GetDlgItem(dialog, id), CB_GETCURSEL, 0, 0));
 }
 
 using test::OpenSettings;
 
 int CheckOf(HWND dialog, int id) {
-    return static_cast<int>(::SendMessageW(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0));
+    return static_cast<int>(test::SendTo(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0));
 }
 
-void Click(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) { test::SendTo(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 bool Closed(HWND dialog) { return WaitFor([&] { return !::IsWindow(dialog); }, 5000); }
 
@@ -362,8 +362,8 @@ TEST_F(SettingsDialog, TheNextCaptureUsesWhatWasSaved) {
     // PNG, every display, and a quality out of range refused.
     HWND dialog = OpenSettings(app);
     ASSERT_TRUE(dialog);
-    ::SendMessageW(::GetDlgItem(dialog, kFileType), CB_SETCURSEL, 1, 0);
-    ::SendMessageW(::GetDlgItem(dialog, kWholeScreenArea), CB_SETCURSEL, 2, 0);
+    test::SendTo(::GetDlgItem(dialog, kFileType), CB_SETCURSEL, 1, 0);
+    test::SendTo(::GetDlgItem(dialog, kWholeScreenArea), CB_SETCURSEL, 2, 0);
     test::SetControlText(dialog, kJpegQuality, L"101");
     ::PostMessageW(::GetDlgItem(dialog, kSaveClose), BM_CLICK, 0, 0);
     const test::ShownBox box = test::WaitForMessageBox(app);
@@ -400,7 +400,7 @@ TEST_F(SettingsDialog, RecordsTheKeysPressedAndTakesThemAtOnce) {
         });
     };
     auto record = [&](int field, const std::vector<test::KeyStroke>& keys, const std::wstring& shown) {
-        ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, field)), TRUE);
+        test::SendTo(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, field)), TRUE);
         shell.TakeKeys();
         test::SendKeys(keys);
         EXPECT_TRUE(WaitFor([&] { return test::ControlText(dialog, field) == shown; }, 3000))
@@ -418,7 +418,7 @@ TEST_F(SettingsDialog, RecordsTheKeysPressedAndTakesThemAtOnce) {
     record(kWholeScreenKey, {{'A', false}, {'A', true}}, L"Win + Q");
     EXPECT_EQ(test::ControlText(dialog, kWholeScreenKeyNote), L"A is needed for typing: add Ctrl, Alt or Win.");
     // Tab keeps its meaning: the focus moves on.
-    ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, kActiveWindowKey)), TRUE);
+    test::SendTo(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, kActiveWindowKey)), TRUE);
     test::SendKeys({{VK_TAB, false}, {VK_TAB, true}});
     GUITHREADINFO focus{};
     focus.cbSize = sizeof(focus);
@@ -441,8 +441,13 @@ TEST_F(SettingsDialog, RecordsTheKeysPressedAndTakesThemAtOnce) {
     // The active window's key takes the window in front, once the dialog is.
     ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == dialog; }, 5000));
     test::LetItTakeInWhatXSent(dialog);
-    test::SendKeys(controlShiftF7);
-    EXPECT_TRUE(WaitFor([&] { return jpegs() == 2; })) << "Ctrl + Shift + F7";
+    // Under Wine 8 the dialog's thread may yet read the modifiers afresh from the X server as
+    // its focus arrives there, and let go of the Ctrl just sent (docs/testing.md): once more then.
+    for (int press = 0; press < 3 && jpegs() < 2; ++press) {
+        test::SendKeys(controlShiftF7);
+        WaitFor([&] { return jpegs() == 2; }, 3000);
+    }
+    EXPECT_EQ(jpegs(), 2) << "Ctrl + Shift + F7";
 
     // One key for both is refused, and the dialog stays.
     test::SetControlText(dialog, kWholeScreenKey, L"Ctrl + Shift + F7");

@@ -198,9 +198,31 @@ TEST_F(TavelinApp, StartsHiddenInTheTrayWithItsSettingsSeeded) {
     test::TrayStandIn tray(true);
     ASSERT_TRUE(tray.Ready());
     const int buttonsBefore = test::VisibleTaskbarButtons();
+    // Windows 11 shows an icon on the taskbar once Explorer's entry for its executable is
+    // promoted: the harness promotes the entry of the Tavelin under test, in whatever letter
+    // case, and no other program's.
+    struct PlantedIcons {
+        const std::wstring key = L"Control Panel\\NotifyIconSettings\\TavelinTest";
+        void Plant(const wchar_t* id, std::wstring exe) const {
+            const DWORD hidden = 0;
+            ::RegSetKeyValueW(HKEY_CURRENT_USER, (key + id).c_str(), L"ExecutablePath", REG_SZ, exe.c_str(),
+                              static_cast<DWORD>((exe.size() + 1) * sizeof(wchar_t)));
+            ::RegSetKeyValueW(HKEY_CURRENT_USER, (key + id).c_str(), L"IsPromoted", REG_DWORD, &hidden, sizeof(hidden));
+        }
+        std::vector<uint8_t> Promoted(const wchar_t* id) const { return test::Query((key + id).c_str(), L"IsPromoted").data; }
+        ~PlantedIcons() {
+            for (const wchar_t* id : {L"Own", L"Other"}) ::RegDeleteKeyW(HKEY_CURRENT_USER, (key + id).c_str());
+        }
+    } icons;
+    std::wstring ownExe = test::TavelinExePath();
+    ::CharLowerW(ownExe.data());
+    icons.Plant(L"Own", ownExe);
+    icons.Plant(L"Other", L"C:\\Other\\Tavelin.exe");
     TavelinProcess app;
     ASSERT_TRUE(app.Start());
     EXPECT_TRUE(test::TrayIconShown(app.MainWindow()));
+    EXPECT_EQ(icons.Promoted(L"Own"), (std::vector<uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(icons.Promoted(L"Other"), (std::vector<uint8_t>{0, 0, 0, 0}));
     EXPECT_TRUE(TrayShowsTheSmallImage(app.MainWindow())) << "the icon is scaled from another size, and blurred";
     // Its Capture event in Sound settings, with no sound chosen.
     EXPECT_EQ(test::Query(kSoundAppKeyPath, L"").Text(), L"Tavelin");
@@ -415,7 +437,7 @@ TEST_F(TavelinApp, WindowsKeyAndSCapturesTheWholeScreen) {
     // the folder.
     const std::wstring desktop = test::DesktopFolder();
     const std::wstring folder = desktop.substr(desktop.find_last_of(L'\\') + 1);
-    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32781, 0);
+    app.Post(WM_COMMAND, 32781, 0);
     EXPECT_TRUE(WaitFor([&] { return !test::WindowsTitled(folder, app.ProcessId()).empty(); }, 15000))
         << "no Explorer window on " << testing::PrintToString(folder);
     for (HWND explorer : test::WindowsTitled(folder, app.ProcessId())) ::PostMessageW(explorer, WM_CLOSE, 0, 0);
@@ -570,7 +592,7 @@ TEST_F(TavelinApp, ClaimsTheKeysFromTheShellAndPassesEverythingElse) {
     WaitFor([&] { return (seen += shell.TakeKeys()).size() >= text(others).size(); }, 3000);
     EXPECT_EQ(seen, text(others));
     EXPECT_EQ(Captures().size(), 3u) << "Shift + Windows key + S is not Windows key + S";
-    if (!test::OnWine()) test::PressKey(VK_ESCAPE);  // Windows' own snipping bar
+    test::CloseShellWindow();  // Windows' own snipping bar
 
     // A second copy ends at once without touching the settings, and the first one shows its
     // balloon again.
@@ -597,7 +619,7 @@ TEST_F(TavelinApp, ClaimsTheKeysFromTheShellAndPassesEverythingElse) {
     shell.TakeKeys();
     test::PressWindowsKeyWith('S');
     EXPECT_TRUE(WaitFor([&] { return (seen = shell.TakeKeys()).find("53v") != std::string::npos; })) << seen;
-    if (!test::OnWine()) test::PressKey(VK_ESCAPE);  // Windows' own Search
+    test::CloseShellWindow();  // Windows' own Search
 }
 
 // Windows drops a hook that keeps missing its time-out, and hooks set since come first: the
@@ -613,8 +635,7 @@ TEST_F(TavelinApp, SetsItsHookAnewWhenItMayBeGoneAndSkipsAMinimisedWindow) {
         if (priority == THREAD_PRIORITY_TIME_CRITICAL) hookThread = id;
     ASSERT_NE(hookThread, 0u) << "the hook's thread runs at time-critical priority";
     // With the hidden main window in front, Windows key + A captures nothing.
-    ::SetForegroundWindow(app.MainWindow());
-    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }));
+    ASSERT_TRUE(test::BringToFront(app.MainWindow()));
     size_t count = 0;
     // The last: a hook that Windows stops calling, played by its thread held up past the hook
     // time-out, for which Wine skips it; raw input shows the keys it missed.
@@ -717,7 +738,7 @@ HWND VisibleMenu() {
 }
 
 HWND OpenTrayMenu(const TavelinProcess& app) {
-    ::PostMessageW(app.MainWindow(), kTrayCallback, 0, WM_RBUTTONUP);
+    app.Post(kTrayCallback, 0, WM_RBUTTONUP);
     return VisibleMenu();
 }
 
@@ -775,8 +796,7 @@ TEST_F(TavelinApp, TrayMenuAndTheHiddenWindowEndOnlyOnExit) {
 
     // Made the foreground on purpose, the hidden main window is no window to capture, and the
     // keys and commands that end a dialog do not end it.
-    ::SetForegroundWindow(app.MainWindow());
-    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == app.MainWindow(); }));
+    ASSERT_TRUE(test::BringToFront(app.MainWindow()));
 
     // Alt+Space opens its system menu, whose last entry opens the About box. Wine keeps menus
     // inside their process, so the entry's text cannot be read from here: it is chosen on the
@@ -847,7 +867,7 @@ TEST_F(TavelinApp, ChosenKeysThatNobodyHoldsNeedNoHook) {
     EXPECT_TRUE(WaitFor([] { return Captures().size() == 2; })) << "Print Screen";
     EXPECT_FALSE(WaitFor([] { return Captures().size() > 2; }, 1000)) << "Windows key + A captured";
 
-    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32778, 0);
+    app.Post(WM_COMMAND, 32778, 0);
     const HWND about = WaitForAboutBox(app);
     ASSERT_TRUE(about);
     EXPECT_TRUE(TextCentre(about, L"\t  HotKeys\nActive Window (Ctrl + Shift + F5)\n Entire Screen (PrintScreen)").x >= 0)
@@ -864,7 +884,7 @@ TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCaptureAndWmCloseEnds) {
     const POINT aside{100, 600};
     ::SetCursorPos(aside.x, aside.y);
     LetItTakeInWhatXSent(::WindowFromPoint(aside));
-    ::PostMessageW(app.MainWindow(), kTrayCallback, 0, WM_LBUTTONUP);
+    app.Post(kTrayCallback, 0, WM_LBUTTONUP);
     HWND about = WaitForAboutBox(app);
     ASSERT_TRUE(about);
     wchar_t text[256] = {};
@@ -878,7 +898,7 @@ TEST_F(TavelinApp, LeftClickOpensAboutAndHotkeysStillCaptureAndWmCloseEnds) {
     EXPECT_TRUE(WaitFor([&] { return !::IsWindow(about); })) << "a click on the hotkey text closes the box";
 
     // Opened from the system menu's entry too, and closed by a click on empty space.
-    ::PostMessageW(app.MainWindow(), WM_SYSCOMMAND, 0x0010, 0);
+    app.Post(WM_SYSCOMMAND, 0x0010, 0);
     about = WaitForAboutBox(app);
     ASSERT_TRUE(about);
     RECT client;
@@ -990,7 +1010,7 @@ TEST_F(TavelinApp, GivesTheForegroundBackToTheUsersWindow) {
     ASSERT_TRUE(ClickToClose(about, L"Tavelin - Pellumry v4.0"));
     capturesTheUsersWindowAfter("the About box from the icon");
 
-    ::PostMessageW(app.MainWindow(), WM_SYSCOMMAND, 0x0010, 0);
+    app.Post(WM_SYSCOMMAND, 0x0010, 0);
     about = WaitForAboutBox(app);
     ASSERT_TRUE(about) << "the system menu's About command";
     ASSERT_TRUE(ClickToClose(about, L"\t  HotKeys"));

@@ -11,6 +11,7 @@
 #include "capture/screen_capture.h"
 #include "settings/settings_store.h"
 #include "tests/support/gdiplus_decoder.h"
+#include "tests/support/foreground.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -55,7 +56,7 @@ TEST(TwoDisplays, EveryScreenAreaAndAWindowLeftOfThePrimary) {
     // A window there shows and takes the foreground, as a user's window on that display does.
     HWND window = ::CreateWindowExW(0, L"STATIC", L"left", WS_POPUP | WS_VISIBLE, -800, 200, 400, 300,
                                     nullptr, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(::SetForegroundWindow(window));
+    ASSERT_TRUE(test::BringToFront(window));
     RECT placed{};
     ::GetWindowRect(window, &placed);
     EXPECT_EQ(Text(placed), "(-800,200)-(-400,500)");

@@ -17,6 +17,7 @@
 #include "settings/settings_store.h"
 #include "tests/support/gdiplus_decoder.h"
 #include "tests/support/held_resources.h"
+#include "tests/support/foreground.h"
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/test_files.h"
 
@@ -217,7 +218,7 @@ TEST_F(CapturePipeline, ForegroundWindowRectangle) {
     HWND window = ::CreateWindowExW(WS_EX_TOPMOST, kClass, L"target", WS_POPUP | WS_VISIBLE, 100,
                                     120, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
     ASSERT_TRUE(window);
-    ::SetForegroundWindow(window);
+    test::BringToFront(window);
     ::UpdateWindow(window);
     MSG message;
     for (int i = 0; i < 20; ++i) {

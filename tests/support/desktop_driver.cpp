@@ -6,20 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace tavelin::test {
-
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const DWORD start = ::GetTickCount();
-    while (!condition()) {
-        if (::GetTickCount() - start > timeoutMs) return condition();
-        // The driver's own windows must paint while it waits.
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-        ::Sleep(20);
-    }
-    return true;
-}
 
 bool OnWine() {
     return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -66,10 +55,18 @@ bool TavelinProcess::Start(bool waitForTrayIcon) {
     ::AssignProcessToJobObject(m_job.get(), m_process.hProcess);
     ::ResumeThread(m_process.hThread);
     ::WaitForInputIdle(m_process.hProcess, 10000);
-    return WaitFor([this, waitForTrayIcon] {
+    const bool up = WaitFor([this, waitForTrayIcon] {
         m_mainWindow = FindWindowOf(L"#32770", L"Tavelin");
         return m_mainWindow != nullptr && (!waitForTrayIcon || TrayIconShown(m_mainWindow));
     });
+    if (!up && m_mainWindow)
+        std::fprintf(stderr, "Tavelin's icon did not come up in the notification area (%s)\n", WindowsBuild().c_str());
+    return up;
+}
+
+void TavelinProcess::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
+    TakeForegroundRights(m_process.dwProcessId);
+    ::PostMessageW(m_mainWindow, message, wParam, lParam);
 }
 
 bool TavelinProcess::HasExited(DWORD waitMs) const {
@@ -120,15 +117,23 @@ std::vector<HWND> TavelinProcess::VisibleWindows() const {
     return search.found;
 }
 
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, timeoutMs, &result))
+        std::fprintf(stderr, "message 0x%04X to window %p had no answer in %lu ms (a modal box in the way?)\n",
+                     message, static_cast<void*>(window), timeoutMs);
+    return static_cast<LRESULT>(result);
+}
+
 std::wstring ControlText(HWND dialog, int id) {
     // GetWindowText would give another process's edit control's first text, not its current.
     wchar_t text[1024] = {};
-    ::SendMessageW(::GetDlgItem(dialog, id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    SendTo(::GetDlgItem(dialog, id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
 void SetControlText(HWND dialog, int id, const std::wstring& text) {
-    ::SendMessageW(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendTo(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 ShownBox WaitForMessageBox(const TavelinProcess& app, DWORD timeoutMs) {
@@ -139,7 +144,7 @@ ShownBox WaitForMessageBox(const TavelinProcess& app, DWORD timeoutMs) {
             if (ClassOf(window) == L"#32770" && text) {
                 box.window = window;
                 wchar_t caption[256] = {};
-                ::SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(caption));
+                SendTo(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(caption));
                 box.caption = caption;
                 box.text = ControlText(window, 0xFFFF);
                 return true;
@@ -151,7 +156,7 @@ ShownBox WaitForMessageBox(const TavelinProcess& app, DWORD timeoutMs) {
 }
 
 HWND OpenSettings(const TavelinProcess& app) {
-    ::PostMessageW(app.MainWindow(), WM_COMMAND, 32780, 0);
+    app.Post(WM_COMMAND, 32780, 0);
     HWND dialog = nullptr;
     WaitFor([&] {
         dialog = app.FindWindowOf(L"#32770", L"Tavelin settings");
@@ -199,23 +204,6 @@ void PressWindowsKeyWith(WORD key) {
 
 void PressKey(WORD key) { Send({Key(key, false), Key(key, true)}); }
 
-void ClickAt(POINT point, Button button) {
-    const int width = ::GetSystemMetrics(SM_CXSCREEN);
-    const int height = ::GetSystemMetrics(SM_CYSCREEN);
-    INPUT move{};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = (point.x * 65536 + width / 2) / width;
-    move.mi.dy = (point.y * 65536 + height / 2) / height;
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    // The buttons carry the place too, as a mouse's report does: under Wine, another program
-    // may put the pointer back where the X server last had it between the move and the press.
-    INPUT down = move;
-    down.mi.dwFlags |= button == Button::Left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN;
-    INPUT up = move;
-    up.mi.dwFlags |= button == Button::Left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP;
-    Send({move, down, up});
-}
-
 void ClickElsewhereWhileAMenuIsOpen(POINT point) {
     // Wine gives a click injected with SendInput outside another program's open menu to none
     // of that menu's own loop's watchers, where Windows does and a click through the X server
@@ -228,20 +216,114 @@ void ClickElsewhereWhileAMenuIsOpen(POINT point) {
 }
 
 namespace {
-// Where the shell shows Tavelin's icon (its only one: uID 0). Wine has no answer.
+// The shell's own taskbar, not a stand-in of the test's.
+HWND ShellTaskbar() {
+    HWND taskbar = nullptr;
+    DWORD process = ::GetCurrentProcessId();
+    while (process == ::GetCurrentProcessId() && (taskbar = ::FindWindowExW(nullptr, taskbar, L"Shell_TrayWnd", nullptr)))
+        ::GetWindowThreadProcessId(taskbar, &process);
+    return taskbar;
+}
+
+// Windows 11 puts a new icon in the overflow and shows it on the taskbar once its entry,
+// which Explorer makes for each executable under NotifyIconSettings, is promoted; the
+// EnableAutoTray of Windows 10 no longer counts there.
+void PromoteIconOf(HWND owner) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(owner, &processId);
+    const unique_handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    wchar_t exe[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    HKEY opened = nullptr;
+    if (!process || !::QueryFullProcessImageNameW(process.get(), 0, exe, &size) ||
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\NotifyIconSettings", 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return;
+    const unique_hkey icons(opened);
+    wchar_t name[256];
+    for (DWORD index = 0, length = 256; ::RegEnumKeyExW(icons.get(), index, name, &length, nullptr, nullptr, nullptr,
+                                                        nullptr) == ERROR_SUCCESS; ++index, length = 256) {
+        wchar_t path[MAX_PATH] = {};
+        DWORD bytes = sizeof(path);
+        DWORD promoted = 0, promotedBytes = sizeof(promoted);
+        if (::RegGetValueW(icons.get(), name, L"ExecutablePath", RRF_RT_REG_SZ, nullptr, path, &bytes) != ERROR_SUCCESS ||
+            ::CompareStringOrdinal(path, -1, exe, -1, TRUE) != CSTR_EQUAL ||
+            (::RegGetValueW(icons.get(), name, L"IsPromoted", RRF_RT_REG_DWORD, nullptr, &promoted, &promotedBytes) ==
+                 ERROR_SUCCESS && promoted == 1))
+            continue;
+        HKEY entry = nullptr;
+        if (::RegOpenKeyExW(icons.get(), name, 0, KEY_SET_VALUE, &entry) != ERROR_SUCCESS) continue;
+        const unique_hkey promotable(entry);
+        promoted = 1;
+        ::RegSetValueExW(promotable.get(), L"IsPromoted", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&promoted),
+                         sizeof(promoted));
+    }
+}
+
+// Where the shell has Tavelin's icon (its only one: uID 0), promoted first. Windows 11 may
+// answer S_FALSE with a right rectangle, or one where the icon does not show; Wine has no answer.
 bool TrayIconRect(HWND owner, RECT* rect) {
+    if (!owner) return false;
+    PromoteIconOf(owner);
     NOTIFYICONIDENTIFIER icon{};
     icon.cbSize = sizeof(icon);
     icon.hWnd = owner;
     icon.uID = 0;
-    return owner && ::Shell_NotifyIconGetRect(&icon, rect) == S_OK && rect->right > rect->left;
+    return SUCCEEDED(::Shell_NotifyIconGetRect(&icon, rect)) && rect->right > rect->left;
+}
+
+// Whether the point lies on a visible window of one of these classes.
+bool OnWindowOf(POINT point, std::initializer_list<const wchar_t*> classes) {
+    for (const wchar_t* name : classes) {
+        for (HWND window = ::FindWindowExW(nullptr, nullptr, name, nullptr); window;
+             window = ::FindWindowExW(nullptr, window, name, nullptr)) {
+            RECT rect;
+            if (::IsWindowVisible(window) && ::GetWindowRect(window, &rect) && ::PtInRect(&rect, point)) return true;
+        }
+    }
+    return false;
+}
+const std::initializer_list<const wchar_t*> kOverflows = {L"NotifyIconOverflowWindow",
+                                                          L"TopLevelWindowForOverflowXamlIsland"};
+
+// Opens the notification area's overflow: on Windows 10 with its chevron button; Windows 11's
+// chevron has no window of its own, but Windows key + B gives it the keyboard focus.
+void OpenOverflow() {
+    HWND chevron = ::FindWindowExW(::FindWindowExW(ShellTaskbar(), nullptr, L"TrayNotifyWnd", nullptr), nullptr,
+                                   L"Button", nullptr);
+    RECT rect;
+    if (chevron && ::IsWindowVisible(chevron) && ::GetWindowRect(chevron, &rect)) {
+        ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    } else {
+        PressWindowsKeyWith('B');
+        ::Sleep(250);  // the focus moving there
+        PressKey(VK_RETURN);
+    }
 }
 }  // namespace
 
+std::string WindowsBuild() {
+    wchar_t build[32] = {};
+    DWORD bytes = sizeof(build);
+    DWORD revision = 0, revisionBytes = sizeof(revision);
+    const wchar_t* key = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    ::RegGetValueW(HKEY_LOCAL_MACHINE, key, L"CurrentBuildNumber", RRF_RT_REG_SZ, nullptr, build, &bytes);
+    ::RegGetValueW(HKEY_LOCAL_MACHINE, key, L"UBR", RRF_RT_REG_DWORD, nullptr, &revision, &revisionBytes);
+    char text[64];
+    std::snprintf(text, sizeof(text), "Windows build %ls.%lu%s", build, revision, OnWine() ? ", under Wine" : "");
+    return text;
+}
+
 POINT TrayIconCentre(HWND owner) {
     RECT rect;
-    if (TrayIconRect(owner, &rect)) return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-    return {::GetSystemMetrics(SM_CXSCREEN) - 10, ::GetSystemMetrics(SM_CYSCREEN) - 10};
+    const auto centre = [&rect] { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; };
+    if (!TrayIconRect(owner, &rect)) return {::GetSystemMetrics(SM_CXSCREEN) - 10, ::GetSystemMetrics(SM_CYSCREEN) - 10};
+    if (OnWindowOf(centre(), {L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"}) || OnWindowOf(centre(), kOverflows))
+        return centre();
+    OpenOverflow();
+    if (WaitFor([&] { return TrayIconRect(owner, &rect) && OnWindowOf(centre(), kOverflows); }, 3000)) return centre();
+    std::fprintf(stderr, "Tavelin's icon is neither on the taskbar nor in its overflow (%s): the shell places it at "
+                 "(%ld,%ld)-(%ld,%ld)\n", WindowsBuild().c_str(), rect.left, rect.top, rect.right, rect.bottom);
+    return centre();
 }
 
 void ClickTrayIcon(HWND owner, Button button) { ClickAt(TrayIconCentre(owner), button); }
@@ -311,15 +393,30 @@ bool TrayIconShown(HWND owner) {
 
 int VisibleTaskbarButtons() {
     int count = 0;
-    // The shell's own taskbar, not a stand-in of the test's.
-    HWND taskbar = nullptr;
-    DWORD process = ::GetCurrentProcessId();
-    while (process == ::GetCurrentProcessId() && (taskbar = ::FindWindowExW(nullptr, taskbar, L"Shell_TrayWnd", nullptr)))
-        ::GetWindowThreadProcessId(taskbar, &process);
-    for (HWND child = ::GetWindow(taskbar, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = ::GetWindow(ShellTaskbar(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (ClassOf(child) == L"Button" && ::IsWindowVisible(child)) ++count;
     }
     return count;
+}
+
+void CloseShellWindow() {
+    if (OnWine()) return;
+    HWND shown = nullptr;
+    const bool known = WaitFor([&] {
+        shown = ::GetForegroundWindow();
+        const std::wstring name = ClassOf(shown);
+        return name == L"Windows.UI.Core.CoreWindow" || name == L"ControlCenterWindow";
+    }, 3000);
+    if (!known) {  // one this does not know, such as the snipping bar
+        PressKey(VK_ESCAPE);
+        return;
+    }
+    ::Sleep(500);  // its opening animation
+    for (int tries = 0; tries < 3 && ::GetForegroundWindow() == shown; ++tries) {
+        PressKey(VK_ESCAPE);
+        WaitFor([shown] { return ::GetForegroundWindow() != shown; }, 2000);
+    }
+    if (::GetForegroundWindow() == shown) std::fprintf(stderr, "the shell's %ls stays open\n", ClassOf(shown).c_str());
 }
 
 std::wstring ClassOf(HWND window) {

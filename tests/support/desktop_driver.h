@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "framework/unique_handles.h"
+#include "tests/support/foreground.h"
 
 namespace tavelin::test {
 
-// Polls until the condition holds or the time is up; returns the condition's last answer.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
-
 // Whether the tests run under Wine rather than on Windows itself.
 bool OnWine();
+// The build of Windows, for lines that say why a test could not go on: "Windows build 26100.4061".
+std::string WindowsBuild();
 
 // The Windows path of the Tavelin.exe that this build made.
 std::wstring TavelinExePath();
@@ -35,6 +35,9 @@ public:
     // tray icon are up.
     bool Start(bool waitForTrayIcon = true);
     HWND MainWindow() const { return m_mainWindow; }
+    // Posts to the main window with the right to take the foreground passed on first, as the
+    // shell passes it with a click on the icon: for what opens a window of the program's.
+    void Post(UINT message, WPARAM wParam, LPARAM lParam) const;
     DWORD ProcessId() const { return m_process.dwProcessId; }
     bool HasExited(DWORD waitMs = 0) const;
     DWORD ExitCode() const;
@@ -69,6 +72,10 @@ HWND OpenFolderPicker(const TavelinProcess& app, HWND settings);
 // press. Two round trips through the thread let it read that.
 void LetItTakeInWhatXSent(HWND window);
 
+// SendMessage to another process's window, given up after `timeoutMs` (with a line saying so):
+// a program that shows a modal box meanwhile would hold the test forever.
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0, DWORD timeoutMs = 5000);
+
 // A control's text, read across processes.
 std::wstring ControlText(HWND dialog, int id);
 void SetControlText(HWND dialog, int id, const std::wstring& text);
@@ -85,14 +92,11 @@ void SendKeys(const std::vector<KeyStroke>& strokes);
 void PressWindowsKeyWith(WORD key);
 // A key pressed and released through SendInput.
 void PressKey(WORD key);
-// A click at a screen point through SendInput, as a user's mouse gives it. Leaves the pointer
-// there.
-enum class Button { Left, Right };
-void ClickAt(POINT screenPoint, Button button = Button::Left);
 // A left click on another window while a program's menu is open, which closes the menu.
 void ClickElsewhereWhileAMenuIsOpen(POINT screenPoint);
-// The middle of Tavelin's icon in the notification area, as the shell says where it has one;
-// else the first icon's place in Wine's taskbar, bottom right.
+// The middle of Tavelin's icon where a click reaches it: on the taskbar, or else in the
+// overflow, opened for it; under Wine, where the shell cannot say, the first icon's place in
+// its taskbar, bottom right.
 POINT TrayIconCentre(HWND owner);
 void ClickTrayIcon(HWND owner, Button button);
 
@@ -101,9 +105,12 @@ void ClickTrayIcon(HWND owner, Button button);
 std::string LinuxPath(const std::wstring& windowsPath);
 int RunLinuxCommand(const std::string& command);
 
-// Whether the notification area shows Tavelin's icon: where the shell cannot say, whether an
-// icon is drawn in its first place.
+// Whether the notification area holds Tavelin's icon, on the taskbar or in its overflow:
+// where the shell cannot say, whether an icon is drawn in its first place.
 bool TrayIconShown(HWND owner);
+// On Windows, closes the shell's window that a test's key opened (Search, Quick Settings,
+// Start), once it has shown: one dismissed sooner stays open for the next test.
+void CloseShellWindow();
 // The buttons the virtual desktop's taskbar shows: the Start button and one for each window
 // that has a taskbar entry.
 int VisibleTaskbarButtons();

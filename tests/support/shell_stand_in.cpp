@@ -53,6 +53,7 @@ constexpr HOOKPROC kObservers[] = {Observe<0>, Observe<1>};
 // shows that it acted on one is a window of its own taking the foreground: Quick Settings or
 // the Action center for A, Search for S; Start, which a lone Windows key opens, for either.
 std::atomic<int> g_shellWindows[2]{};
+std::atomic<HWND> g_lastShellWindow{};
 void CALLBACK SeeForeground(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
     wchar_t name[64] = {}, caption[64] = {};
     ::GetClassNameW(window, name, 64);
@@ -61,6 +62,7 @@ void CALLBACK SeeForeground(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD
                                std::wcscmp(caption, L"Action center") == 0 || std::wcscmp(caption, L"Quick settings") == 0;
     const bool search = std::wcscmp(caption, L"Search") == 0;
     if (std::wcscmp(name, L"Windows.UI.Core.CoreWindow") != 0 && !quickSettings) return;
+    g_lastShellWindow = window;
     if (!search) ++g_shellWindows[0];
     if (!quickSettings) ++g_shellWindows[1];
 }
@@ -116,6 +118,11 @@ ShellStandIn::ShellStandIn(bool holdA, bool holdS)
               ::UnregisterHotKey(nullptr, 2);
               g_seeKey[m_slot] = nullptr;
           }) {}
+
+ShellStandIn::~ShellStandIn() {
+    const bool opened = g_shellWindows[0] != m_shellWindowsBefore[0] || g_shellWindows[1] != m_shellWindowsBefore[1];
+    if (opened && ::GetForegroundWindow() == g_lastShellWindow) CloseShellWindow();
+}
 
 std::string ShellStandIn::TakeKeys() {
     std::lock_guard<std::mutex> lock(m_lock);

@@ -35,6 +35,8 @@ private:
 class ShellStandIn {
 public:
     explicit ShellStandIn(bool holdA = true, bool holdS = true);
+    // On Windows, closes a window of the shell's that a key opened meanwhile and left in front.
+    ~ShellStandIn();
     // Whether it holds the combinations asked for and its hook is set.
     bool Ready() const { return m_loop.Ready(); }
     // The keys its hook has seen since last asked, as "5Bv E8v E8^ 5B^ " (code, down v, up ^).
