@@ -65,7 +65,8 @@ bool TavelinProcess::Start(bool waitForTrayIcon) {
 }
 
 void TavelinProcess::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
-    TakeForegroundRights(m_process.dwProcessId);
+    // Its hidden window in front, where Tavelin itself puts the foreground for its menu.
+    TakeForegroundRights(m_process.dwProcessId, m_mainWindow);
     ::PostMessageW(m_mainWindow, message, wParam, lParam);
 }
 

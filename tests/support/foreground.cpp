@@ -33,7 +33,9 @@ void ClickAt(POINT point, Button button) {
 
 namespace {
 // Runs `use` while a window of this process's own, clicked, is in front; whether it came there.
-bool WhileInFront(const std::function<void()>& use) {
+// The clicked window is gone afterwards; `thenInFront` takes the foreground from it first, or
+// its going would hand the foreground on by itself, at a moment of the system's choosing.
+bool WhileInFront(const std::function<void()>& use, HWND thenInFront = nullptr) {
     DWORD inFrontNow = 0;
     ::GetWindowThreadProcessId(::GetForegroundWindow(), &inFrontNow);
     if (inFrontNow == ::GetCurrentProcessId()) {  // a window of its own clicked already
@@ -46,16 +48,22 @@ bool WhileInFront(const std::function<void()>& use) {
                                  0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ClickAt({5, 5});
     const bool inFront = WaitFor([own] { return ::GetForegroundWindow() == own; }, 3000);
-    if (inFront) use();
+    if (inFront) {
+        use();
+        if (thenInFront) {
+            ::SetForegroundWindow(thenInFront);
+            WaitFor([thenInFront] { return ::GetForegroundWindow() == thenInFront; }, 3000);
+        }
+    }
     ::DestroyWindow(own);
     return inFront;
 }
 }  // namespace
 
-bool TakeForegroundRights(DWORD passOnTo) {
+bool TakeForegroundRights(DWORD passOnTo, HWND thenInFront) {
     return WhileInFront([passOnTo] {
         if (passOnTo) ::AllowSetForegroundWindow(passOnTo);
-    });
+    }, thenInFront);
 }
 
 bool BringToFront(HWND window) {

@@ -18,8 +18,9 @@ enum class Button { Left, Right };
 void ClickAt(POINT screenPoint, Button button = Button::Left);
 
 // Takes the right to set the foreground with a click on a window of this process's own at the
-// screen's top left; with `passOnTo`, passes it on to that process. Whether it was taken.
-bool TakeForegroundRights(DWORD passOnTo = 0);
+// screen's top left; with `passOnTo`, passes it on to that process; with `thenInFront`, where
+// it clicked, leaves that window in front. Whether the right was taken.
+bool TakeForegroundRights(DWORD passOnTo = 0, HWND thenInFront = nullptr);
 // Brings a window of any process to the front with that right; whether it is in front.
 bool BringToFront(HWND window);
 
