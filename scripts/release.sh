@@ -4,6 +4,8 @@
 #                                         THIRD-PARTY-NOTICES.txt
 #   dist/Tavelin-<version>-setup.exe      the per-user installer
 #   dist/SHA256SUMS                       both, for sha256sum -c
+#   dist/RELEASE-NOTES.md                 this version's section of CHANGELOG.md, for the
+#                                         release's page
 # and, with TAVELIN_DOWNLOAD_URL (the address of the folder the files will be published in),
 # the manifests with which winget and Scoop install them:
 #   dist/winget/Pellumry.Tavelin.yaml, .locale.en-US.yaml, .installer.yaml
@@ -34,6 +36,13 @@ cmake -S "$TAVELIN_ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$TAVELIN_ROOT/cmake
     -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target Tavelin >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+# What users got in this version, as CHANGELOG.md has it under "## [<version>]": a release
+# without its notes is not made.
+notes=$(awk -v heading="## [$version]" 'index($0, heading) == 1 { inside = 1; next }
+                                        inside && /^## / { exit }
+                                        inside && !/^\[[^]]*\]: /' "$TAVELIN_ROOT/CHANGELOG.md" 2>/dev/null |
+        sed '/./,$!d') || true
+[ -n "$notes" ] || { echo "release: CHANGELOG.md has no notes under \"## [$version]\"" >&2; exit 1; }
 
 nsis=(-DVERSION="$version" -DICON="$TAVELIN_ROOT/res/Tavelin.ico" -DWIZARD="$TAVELIN_ROOT/res/wizard.bmp")
 [ "$arch" = i686 ] || nsis+=(-DTARGET=amd64-unicode)
@@ -63,12 +72,13 @@ packed=(Tavelin.exe README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt)
 
 zip="Tavelin-$version-portable.zip"
 setup="Tavelin-$version-setup.exe"
-rm -rf "${dist:?}/$zip" "$dist/$setup" "$dist/SHA256SUMS" "$dist/winget" "$dist/scoop"
+rm -rf "${dist:?}/$zip" "$dist/$setup" "$dist/SHA256SUMS" "$dist/RELEASE-NOTES.md" "$dist/winget" "$dist/scoop"
 # -X leaves out the owner and the extra time fields; zip stores local times, so UTC.
 (cd "$stage" && TZ=UTC zip -X -D -q "$dist/$zip" "${packed[@]}")
 makensis -V2 "${nsis[@]}" -DSTAGE="$stage" -DOUTFILE="$dist/$setup" "$TAVELIN_ROOT/release/installer.nsi" >/dev/null
 sign "$dist/$setup"
 (cd "$dist" && sha256sum "$zip" "$setup" >SHA256SUMS)
+printf '%s\n' "$notes" >"$dist/RELEASE-NOTES.md"
 if [ -n "${TAVELIN_DOWNLOAD_URL:-}" ]; then
     "$TAVELIN_ROOT/release/manifests.sh" "$dist" "$version" "${TAVELIN_DOWNLOAD_URL%/}/" "${TAVELIN_REPOSITORY_URL:-}"
 else

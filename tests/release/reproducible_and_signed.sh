@@ -31,6 +31,9 @@ for want in "PackageVersion: $version" "InstallerUrl: $url$setup" "InstallerSha2
         fail "the winget installer manifest lacks \"$want\""
 done
 grep -qxF "PackageVersion: $version" winget/Pellumry.Tavelin.yaml || fail "the winget version manifest's version"
+# This version's notes alone: its own subsections, no other version's heading or link.
+grep -q '^### ' RELEASE-NOTES.md && ! grep -qE '^## |^\[[^]]*\]: ' RELEASE-NOTES.md ||
+    fail "the release's notes are not CHANGELOG.md's section for $version"
 for want in "\"version\": \"$version\"," "\"url\": \"$url$zip\"," "\"hash\": \"$(hash "$zip")\","; do
     grep -qF "    $want" scoop/tavelin.json || fail "the Scoop manifest lacks $want"
 done
