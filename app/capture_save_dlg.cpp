@@ -184,8 +184,8 @@ LRESULT CCaptureSaveDlg::OnInput(WPARAM, LPARAM input) {
     return 0;
 }
 
-// The user left a dialog of ours for a window of their own. Wine 8 tells the watch nothing of
-// it; Windows does, and this changes nothing there.
+// The user left a dialog of ours for a window of their own; on Windows this changes nothing.
+// Wine 8 tells the watch nothing of it: see docs/testing.md, Two Wines.
 LRESULT CCaptureSaveDlg::OnActivateApp(WPARAM active, LPARAM) {
     if (!active) m_userWindows.Saw(::GetForegroundWindow());
     Default();
@@ -317,8 +317,7 @@ void CCaptureSaveDlg::ShowTrayMenu() {
         const int reach = ::GetSystemMetrics(SM_CXSMICON);
         icon = {cursor.x - reach, cursor.y - reach, cursor.x + reach, cursor.y + reach};
     }
-    // Going, the sign moves the pointer onto what was under it, and Wine's menu takes that move
-    // for the user's: it would change the item that the keys had chosen.
+    // The sign goes first, for Wine's menu: see docs/testing.md, What Wine does differently.
     m_sign.Remove();
     ForegroundReturn giveBack(m_userWindows, ForegroundReturn::Taker::Menu);
     // A menu of a window that is not in the foreground does not close when the user clicks
@@ -327,8 +326,8 @@ void CCaptureSaveDlg::ShowTrayMenu() {
     {
         const MenuClickWatch clicks(icon);
         ::TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
-        // The user went to the window they clicked. Windows passes that click on to it once
-        // the menu has gone, Wine keeps it: the foreground goes there either way.
+        // The user went to the window they clicked: the foreground goes there, also where Wine
+        // keeps the click (docs/testing.md, What Wine does differently).
         if (const HWND clicked = clicks.Clicked()) {
             giveBack.Cancel();
             if (clicked != ::GetForegroundWindow()) ::SetForegroundWindow(clicked);

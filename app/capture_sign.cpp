@@ -39,8 +39,8 @@ ATOM SignClass() {
 constexpr DWORD kRedrawWaitMs = 300;  // for the windows beneath, where nothing composes the screen
 constexpr int kSamplesASide = 8;
 
-// Whether a desktop manager composes the screen (always from Windows 8 on): then a window
-// that goes is gone from the screen at its next frame. Wine says it does and does not.
+// Whether a desktop manager composes the screen (from Windows 8 on, always; never Wine: see
+// docs/testing.md, What Wine does differently): a window that goes is gone at its next frame.
 bool ScreenComposed() {
     using IsCompositionEnabled = HRESULT(WINAPI*)(BOOL*);
     static const auto composing =
@@ -86,7 +86,7 @@ void WaitUntilUncovered(const RECT& covered, const std::vector<COLORREF>& shown)
         if (flush) flush();
         return;
     }
-    // Wine tells the X server of a window's going only once its thread looks for input.
+    // Lets Wine tell the X server the sign went: see docs/testing.md, What Wine does differently.
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
     ::RedrawWindow(nullptr, &covered, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     const DWORD start = ::GetTickCount();

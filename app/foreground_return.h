@@ -37,7 +37,7 @@ public:
     HWND Last() const { return IsUsersWindow(m_last) ? m_last : nullptr; }
 
     // A window that took the foreground from this program's, or that it gave the foreground
-    // to: the watch skips the program's own events, and Wine 8 tells it of neither.
+    // to: the watch skips the program's own events (Wine 8: see docs/testing.md, Two Wines).
     void Saw(HWND window);
 
 private:
@@ -45,9 +45,8 @@ private:
                                  LONG child, DWORD thread, DWORD time);
 
     unique_hwineventhook m_foreground;
-    // Wine 8 sends no foreground events; there the keyboard focus stands in, until the first
-    // foreground event shows that the system sends them. On Windows the focus would wake the
-    // program at every click in every program.
+    // The keyboard focus stands in for Wine 8 (docs/testing.md, Two Wines) until a foreground
+    // event comes. On Windows it would wake the program at every click in every program.
     unique_hwineventhook m_focus;
     HWND m_last = nullptr;
 };
@@ -80,7 +79,7 @@ public:
     // window, and while it is open the user can go nowhere without closing it: the window to
     // go back to is the one they had when it opened. A dialog may stay open while the user
     // works in other windows, and the system chooses who has the foreground after it (Windows
-    // its owner, the hidden main window; Wine the next window in z-order): the window to go
+    // its owner, the hidden main window; Wine another, see docs/testing.md): the window to go
     // back to is the user's last when it closes.
     enum class Taker { Menu, Dialog };
 

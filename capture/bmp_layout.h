@@ -29,8 +29,8 @@ BmpPlan PlanBmp(int32_t width, int32_t height, uint16_t planes, uint16_t bitsPer
 
 // The colour-table entries and pixel bytes that go into the file, from what the pixel read
 // left in the header. The file never claims more than the writer's blocks hold, and an
-// indexed picture always carries its full table: a read that resets the count to 0 (Wine's
-// does) still filled the 2^bits entries, and without them the colours would be lost.
+// indexed picture always carries its full table, or its colours would be lost: also where the
+// read left a count of 0 (Wine: see docs/testing.md, What Wine does differently).
 struct BmpContent {
     uint32_t clrUsed = 0;
     uint32_t sizeImage = 0;

@@ -88,8 +88,7 @@ private:
 
     CRITICAL_SECTION m_lock;
     ULONG_PTR m_token = 0;
-    // Kept apart from the token: Wine's GdiplusStartup succeeds and hands out token 0, so a
-    // zero token cannot mean "not started".
+    // Kept apart from the token, for Wine: see docs/testing.md, What Wine does differently.
     bool m_started = false;
     int m_liveImages = 0;
     int m_startups = 0;

@@ -18,8 +18,8 @@ namespace {
 
 // Every message of a capture is topmost: where the keyboard hook took the key, Tavelin did not
 // get the last input, and Windows may refuse its box the foreground; with no taskbar button,
-// the box would wait unseen behind the user's window. System-modal is application-modal with
-// the box topmost, which Wine honours where it ignores MB_TOPMOST.
+// the box would wait unseen behind the user's window. MB_SYSTEMMODAL too, for Wine: see
+// docs/testing.md, What Wine does differently.
 constexpr UINT kCaptureMessage = MB_TOPMOST | MB_SYSTEMMODAL;
 
 // Numbers count captures within one run, from 1.
@@ -181,7 +181,7 @@ void CScreenCapture::WriteTemporaryBmp(CaptureJob& job) {
 }
 
 // Only a whole BMP of this capture's own is converted: a cut one holds no whole picture, and
-// GDI+ (Wine's at least) keeps a file it failed to decode open, so it could not be deleted.
+// Wine's GDI+ would keep it open (docs/testing.md, What Wine does differently).
 // A failed load is not looked at: the save of an empty image fails in turn, and decides.
 void CScreenCapture::LoadTemporaryBmp(CaptureJob& job) {
     if (job.bmpWritten != BmpWrite::Whole) return;

@@ -11,10 +11,9 @@ namespace {
 // msimg32), the image codecs (windowscodecs), version information (version) and, on Windows
 // 7, advapi32's cryptography (cryptbase, the best-known planted DLL of installers). Where the
 // search cannot be narrowed (Windows 7 without KB2533623), or where a component's own load
-// searches the program's folder anyway (under Wine the shell takes propsys from there for the
-// folder picker even after SetDefaultDllDirectories, and the codecs and controls look there
-// first), a copy already in the process is what such a load finds. Windows 10 and 11 list
-// none of these as KnownDLLs; everything the program imports, they do.
+// searches the program's folder anyway (Wine's: see docs/testing.md, What Wine does
+// differently), a copy already in the process is what such a load finds. Windows 10 and 11
+// list none of these as KnownDLLs; everything the program imports, they do.
 constexpr const wchar_t* kEarlyDlls[] = {L"dwmapi.dll",  L"propsys.dll",       L"uxtheme.dll",
                                          L"msimg32.dll", L"windowscodecs.dll", L"version.dll",
                                          L"cryptbase.dll"};

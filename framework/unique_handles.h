@@ -1,8 +1,8 @@
 // Move-only owners for the Win32 resources the program acquires, one per cleanup call.
 //
-// Each owner type keeps a count of the resources it holds right now. Wine reports no GDI,
-// USER or kernel handle counts (GetGuiResources and GetProcessHandleCount return 0 there),
-// so these counts are how the leak tests see that every capture gives back what it took.
+// Each owner type keeps a count of the resources it holds right now, so that the leak tests
+// see every capture give back what it took: Wine reports no handle counts (docs/testing.md,
+// What Wine cannot report).
 #pragma once
 
 #include <windows.h>

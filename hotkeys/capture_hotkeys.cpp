@@ -22,8 +22,8 @@ WPARAM PackCombo(KeyCombo combo) { return combo.modifiers << 8 | combo.key; }
 KeyCombo UnpackCombo(WPARAM packed) { return {static_cast<unsigned>(packed >> 8) & 0xF, static_cast<unsigned>(packed & 0xFF)}; }
 
 // One capture per press: a held key would otherwise capture at the keyboard's repeat rate.
-// Systems before Windows 7 refuse the flag, and get the hotkey without it. (Wine 8 accepts
-// the flag but still posts one WM_HOTKEY per repeat.)
+// Systems before Windows 7 refuse the flag, and get the hotkey without it.
+// Wine 8 ignores the flag: see docs/testing.md, What Wine does differently.
 bool RegisterCaptureHotKey(HWND window, int id, KeyCombo combo) {
     return ::RegisterHotKey(window, id, combo.modifiers | MOD_NOREPEAT, combo.key) ||
            ::RegisterHotKey(window, id, combo.modifiers, combo.key);
@@ -132,10 +132,9 @@ WorkingHotkeys CaptureHotkeys::Choose(const CaptureKeys& keys, const ShellKeys& 
         m_claim = KeyClaim(claims[0], claims[1]);
         StartHookThread();
     }
-    // Without it a hook that Windows removed goes unnoticed until the next unlock or resume. On
-    // this thread, not the hook's: under Wine, raw input to the hook's thread makes it skip the
-    // hook for the first key after a few idle seconds. One short wake-up per key, none while no
-    // key is typed.
+    // Without it a hook that Windows removed goes unnoticed until the next unlock or resume.
+    // One short wake-up per key, none while no key is typed. On this thread, not the hook's,
+    // for Wine: see docs/testing.md, What Wine does differently.
     const bool watch = m_claiming && m_hooked;
     if (watch && !m_watching) m_watching = WatchKeyboards(RIDEV_INPUTSINK, m_window);
     if (!watch && m_watching) m_watching = !WatchKeyboards(RIDEV_REMOVE, nullptr);

@@ -7,15 +7,15 @@
 // that the hook's event time and raw input's message time agree.
 //
 // The hook may see more key-downs than raw input reports: Windows reports none that a hook
-// swallowed (ours takes the claimed presses; Wine 8 reports them); key-downs not yet read from the queue of a busy
+// swallowed (ours takes the claimed presses); key-downs not yet read from the queue of a busy
 // user-interface thread are still to come; and the key the hook is called for at this moment
 // has not been handed to raw input yet. Once no raw input waits, a lead of more than that one
 // key is of the first kind, and is forgotten, so that a hook gone after many such keys is
 // still noticed at the third key-down after.
 //
-// A shortfall is believed only once the hook has had its time to catch up: Wine 8 reports a
-// key to raw input before the hooks are called for it, and Windows may still make a call it
-// stopped waiting for. The hook is set anew only if, a hook time-out later, it is still short.
+// A shortfall is believed only once the hook has had its time to catch up: Windows may still
+// make a call it stopped waiting for. The hook is set anew only if, a hook time-out later, it
+// is still short. Wine 8's raw input may come early: see docs/testing.md, Two Wines.
 //
 // The hook's thread reports its calls, the user-interface thread the raw key-downs. No
 // Windows calls, so that tables of events can test the rule.
